@@ -1,0 +1,8 @@
+#pragma once
+
+// Marks the layer library's one exported function.
+#if defined(_WIN32)
+#define TARVEX_EXPORT extern "C" __declspec(dllexport)
+#else
+#define TARVEX_EXPORT extern "C" __attribute__((visibility("default")))
+#endif

@@ -1,0 +1,28 @@
+#include "layer/FrameworkHooks.h"
+
+#include "layer/ExceptionGuard.h"
+#include "layer/OpenXRLayer.h"
+
+// The loader creates instances through the creation entry, never through this function.
+XrResult XRAPI_CALL HookCreateInstance(const XrInstanceCreateInfo* /*createInfo*/,
+                                       XrInstance* /*instance*/) {
+    return XR_SUCCESS;
+}
+
+XrResult XRAPI_CALL HookDestroyInstance(XrInstance instance) {
+    return CallGuarded(XR_ERROR_RUNTIME_FAILURE, [&] {
+        PFN_xrDestroyInstance next = nullptr;
+        try {
+            next = reinterpret_cast<PFN_xrDestroyInstance>(
+                OpenXRLayer::Get().GetNextFunction("xrDestroyInstance"));
+        } catch (const std::runtime_error&) {
+            next = nullptr;  // no layer object
+        }
+        // The layer object goes first, so a later instance can build a fresh one.
+        OpenXRLayer::Destroy();
+        if (next == nullptr) {
+            return XR_ERROR_HANDLE_INVALID;
+        }
+        return next(instance);
+    });
+}

@@ -1,0 +1,97 @@
+#include "layer/LoaderEntries.h"
+
+#include <cstring>
+
+#include "layer/ExceptionGuard.h"
+#include "layer/LayerConstants.h"
+#include "layer/OpenXRLayer.h"
+
+namespace {
+
+bool IsLayerName(const char* name) { return std::strcmp(name, kLayerName) == 0; }
+
+bool AcceptsLoaderInfo(const XrNegotiateLoaderInfo& info) {
+    return info.structType == XR_LOADER_INTERFACE_STRUCT_LOADER_INFO &&
+           info.structVersion == XR_LOADER_INFO_STRUCT_VERSION &&
+           info.structSize == sizeof(XrNegotiateLoaderInfo) &&
+           info.minInterfaceVersion <= kLayerInterfaceVersion &&
+           info.maxInterfaceVersion == kLayerInterfaceVersion &&
+           info.maxApiVersion >= kLayerApiVersion && info.minApiVersion <= kLayerApiVersion;
+}
+
+bool AcceptsRequestHeader(const XrNegotiateApiLayerRequest& request) {
+    return request.structType == XR_LOADER_INTERFACE_STRUCT_API_LAYER_REQUEST &&
+           request.structVersion == XR_API_LAYER_INFO_STRUCT_VERSION &&
+           request.structSize == sizeof(XrNegotiateApiLayerRequest);
+}
+
+bool AcceptsCreateInfo(const XrApiLayerCreateInfo* info) {
+    return info != nullptr && info->structType == XR_LOADER_INTERFACE_STRUCT_API_LAYER_CREATE_INFO &&
+           info->structVersion >= XR_API_LAYER_CREATE_INFO_STRUCT_VERSION &&
+           info->structSize >= sizeof(XrApiLayerCreateInfo);
+}
+
+bool AcceptsNextInfo(const XrApiLayerNextInfo* next) {
+    return next != nullptr && next->structType == XR_LOADER_INTERFACE_STRUCT_API_LAYER_NEXT_INFO &&
+           next->structVersion >= XR_API_LAYER_NEXT_INFO_STRUCT_VERSION &&
+           next->structSize >= sizeof(XrApiLayerNextInfo) && IsLayerName(next->layerName) &&
+           next->nextGetInstanceProcAddr != nullptr && next->nextCreateApiLayerInstance != nullptr;
+}
+
+}  // namespace
+
+XrResult XRAPI_CALL xrNegotiateLoaderApiLayerInterface(const XrNegotiateLoaderInfo* loaderInfo,
+                                                       const char* apiLayerName,
+                                                       XrNegotiateApiLayerRequest* apiLayerRequest) {
+    if (loaderInfo == nullptr || apiLayerRequest == nullptr || !AcceptsLoaderInfo(*loaderInfo) ||
+        !AcceptsRequestHeader(*apiLayerRequest) || !IsLayerName(apiLayerName)) {
+        return XR_ERROR_INITIALIZATION_FAILED;
+    }
+    apiLayerRequest->layerInterfaceVersion = kLayerInterfaceVersion;
+    apiLayerRequest->getInstanceProcAddr = &LayerXrGetInstanceProcAddr;
+    apiLayerRequest->createApiLayerInstance = &LayerXrCreateApiLayerInstance;
+    apiLayerRequest->layerApiVersion = kLayerApiVersion;
+    return XR_SUCCESS;
+}
+
+XrResult XRAPI_CALL LayerXrCreateApiLayerInstance(const XrInstanceCreateInfo* info,
+                                                  const XrApiLayerCreateInfo* apiLayerInfo,
+                                                  XrInstance* instance) {
+    return CallGuarded(XR_ERROR_INITIALIZATION_FAILED, [&] {
+        if (!AcceptsCreateInfo(apiLayerInfo) || !AcceptsNextInfo(apiLayerInfo->nextInfo)) {
+            return XR_ERROR_INITIALIZATION_FAILED;
+        }
+        const XrApiLayerNextInfo& nextInfo = *apiLayerInfo->nextInfo;
+
+        // The next element gets the loader's record with its own position in the chain.
+        XrApiLayerCreateInfo nextCreateInfo;
+        std::memcpy(&nextCreateInfo, apiLayerInfo, sizeof(nextCreateInfo));
+        nextCreateInfo.nextInfo = nextInfo.next;
+        const XrInstanceCreateInfo applicationCreateInfo = *info;
+
+        new OpenXRLayer(nextInfo.nextGetInstanceProcAddr, BuildHookList());
+
+        XrInstance created = *instance;
+        const XrResult result =
+            nextInfo.nextCreateApiLayerInstance(&applicationCreateInfo, &nextCreateInfo, &created);
+        if (XR_FAILED(result)) {
+            // Release the layer object so that the application can try again in this process.
+            OpenXRLayer::Destroy();
+            return XR_ERROR_LAYER_INVALID;
+        }
+        OpenXRLayer::Get().ResolveNextFunctions(created);
+        *instance = created;
+        return result;
+    });
+}
+
+XrResult XRAPI_CALL LayerXrGetInstanceProcAddr(XrInstance instance, const char* name,
+                                               PFN_xrVoidFunction* function) {
+    const XrResult result = CallGuarded(XR_ERROR_HANDLE_INVALID, [&] {
+        return OpenXRLayer::Get().GetInstanceProcAddr(instance, name, function);
+    });
+    if (result == XR_ERROR_HANDLE_INVALID && function != nullptr) {
+        *function = nullptr;
+    }
+    return result;
+}

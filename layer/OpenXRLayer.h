@@ -1,0 +1,50 @@
+#pragma once
+
+#include <openxr/openxr.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+// One intercepted OpenXR function.
+struct HookEntry {
+    std::string name;
+    PFN_xrVoidFunction hook = nullptr;
+    PFN_xrVoidFunction next = nullptr;  // the next element's implementation; null until resolved
+};
+
+// The five intercepted functions, in table order.
+std::vector<HookEntry> BuildHookList();
+
+// The single layer object of the process, alive from instance creation to instance destruction.
+// It routes every function lookup: intercepted names to our hooks, the rest down the chain.
+class OpenXRLayer {
+public:
+    // Throws std::runtime_error when a layer object already exists.
+    OpenXRLayer(PFN_xrGetInstanceProcAddr nextGetInstanceProcAddr,
+                const std::vector<HookEntry>& hooks);
+    OpenXRLayer(const OpenXRLayer&) = delete;
+    OpenXRLayer& operator=(const OpenXRLayer&) = delete;
+
+    // Throws std::runtime_error when no layer object exists.
+    static OpenXRLayer& Get();
+    static void Destroy();
+    // Counts the layer objects created in this process; hooks compare it with the count at their
+    // last fetch to notice a new instance without a lookup by name.
+    static uint64_t Generation() { return generation_.load(std::memory_order_acquire); }
+
+    XrResult GetInstanceProcAddr(XrInstance instance, const char* name,
+                                 PFN_xrVoidFunction* function);
+    // Throws std::out_of_range for a name that is not intercepted.
+    PFN_xrVoidFunction GetNextFunction(const std::string& name) const;
+    void ResolveNextFunctions(XrInstance instance);
+
+private:
+    static std::atomic<OpenXRLayer*> instance_;
+    static std::atomic<uint64_t> generation_;
+
+    PFN_xrGetInstanceProcAddr nextGetInstanceProcAddr_;
+    std::unordered_map<std::string, HookEntry> functions_;
+};

@@ -1,0 +1,24 @@
+#pragma once
+
+// The thin operating-system layer. Everything above it is the same on Windows and Linux.
+
+namespace platform {
+
+// Writes one text to the debugger output (OutputDebugStringA on Windows, standard error elsewhere).
+void WriteDebuggerOutput(const char* text);
+
+// Seconds on the monotonic performance counter.
+double MonotonicSeconds();
+
+// Separator between a directory and a file name in paths that users give us.
+extern const char kPathSeparator;
+
+// Keeps the module that holds this code loaded for the rest of the process, so that threads
+// running inside it survive an unload request by the OpenXR loader. Returns false when the
+// operating system refused; the caller carries on regardless.
+bool PinOwnModule();
+
+// Implemented by the layer: called once when the module is attached to a process.
+void OnModuleLoaded();
+
+}  // namespace platform

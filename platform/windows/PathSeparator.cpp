@@ -1,0 +1,7 @@
+#include "platform/Platform.h"
+
+namespace platform {
+
+const char kPathSeparator = '\\';
+
+}  // namespace platform

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <openxr/openxr.h>
+
+#include <atomic>
+#include <cstdint>
+#include <limits>
+#include <thread>
+
+#include "tracking/OrvixLib.h"
+#include "tracking/PoseStore.h"
+
+// The one tracking client of the process: settings, the connection to the motion-capture
+// server, the pose store that the pose hooks read, and the reconnect watchdog.
+//
+// Threads: application threads (start-up, pose reads), the client library's frame thread
+// (OnFrame), its discovery thread (OnServerDiscovered) and the watchdog. Nothing takes a lock.
+class MocapTracker {
+public:
+    // The process-wide tracker. It is never destroyed: library threads may still run inside it
+    // while static destructors run at process exit.
+    static MocapTracker& Instance();
+
+    MocapTracker() = default;
+    // For trackers other than the process-wide one (tests): stops and joins the watchdog.
+    ~MocapTracker();
+    MocapTracker(const MocapTracker&) = delete;
+    MocapTracker& operator=(const MocapTracker&) = delete;
+
+    // Start-up: reads the settings, connects once, starts the watchdog. Throws the INI reader's
+    // runtime errors. Runs at most once at a time; a caller that finds it running returns.
+    void Initialise();
+
+    bool ConnectToServer(const sOrvixClientConnectParams& params);
+    void DisconnectFromServer();
+
+    void OnFrame(const sFrameOfMocapData* frame);
+    void OnServerDiscovered(const DiscoveredServer* server);
+
+    void WatchdogLoop();
+    // One watchdog pass at the given time; returns whether the loop pauses before the next.
+    bool WatchdogPass(double now);
+
+    // The pose store. A reader always gets position and orientation of one frame.
+    HmdPose ReadPose() const;
+    void StorePose(const XrVector3f& position, const XrQuaternionf& orientation);
+    void SetPoseValid(bool valid);
+
+    // Pose math on a snapshot of the stored pose.
+    static XrQuaternionf YawOnly(const XrQuaternionf& q);
+    static XrVector3f EyeOffset(const XrQuaternionf& hmdOrientation, float k);
+    static XrPosef FlippedHmdPose(const HmdPose& pose);
+
+    // Replaces both views' poses with the tracked ones; captures the yaw correction once.
+    void OverrideViewPoses(XrPosef& first, XrPosef& second);
+
+    enum class YawCapture : uint8_t { NotCaptured, Capturing, Captured };
+
+    int32_t hmdRigidBodyId = 0;
+    sOrvixClientConnectParams connectParams{};
+    std::atomic<OrvixClient*> client{nullptr};
+    sServerDescription serverDescription{};
+    std::atomic<OrvixDiscoveryHandle> discovery{nullptr};
+    std::atomic<bool> discoveryActive{false};
+    std::thread watchdogThread;
+    std::atomic<bool> watchdogStop{false};
+    std::atomic<double> lastFrameTime{std::numeric_limits<double>::max()};
+    std::atomic<uint32_t> poseSequence{0};  // odd while the frame thread writes the pose
+    AtomicVector3 hmdPosition;
+    AtomicQuaternion hmdOrientation;
+    XrQuaternionf yawOffset{};         // published by yawOffsetComputed
+    XrQuaternionf yawOffsetInverse{};  // published by yawOffsetComputed
+    float ipd = 0.0f;
+    std::atomic<bool> hmdPoseValid{false};
+    std::atomic<bool> initialised{false};
+    std::atomic<bool> startupRunning{false};
+    std::atomic<YawCapture> yawOffsetComputed{YawCapture::NotCaptured};
+    bool overrideRight = false;
+    bool overrideLeft = false;
+    int32_t rightControllerRigidBodyId = 0;
+    int32_t leftControllerRigidBodyId = 0;
+};
+
+// Plain functions registered with the client library; the context is the tracker.
+void FrameCallback(sFrameOfMocapData* frame, void* context);
+void DiscoveryCallback(const DiscoveredServer* server, void* context);
