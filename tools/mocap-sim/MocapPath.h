@@ -1,0 +1,37 @@
+#pragma once
+
+// Where the simulated headset is at a given moment.
+//
+// Path time is seconds on the monotonic clock (CLOCK_MONOTONIC on Linux, the performance counter
+// on Windows: the clock of platform::MonotonicSeconds) since the simulator started. The simulator
+// prints its start time in its first line and stamps every frame with ticks of the same clock
+// (nanoseconds), so a receiver finds the path time of a pose as
+//   timestamp / 1e9 - start - clock offset (the offset is zero unless --clock-offset was given).
+//
+// Poses are in the motion-capture frame: metres, Y up. The headset's forward direction is its
+// body +Z axis; the tracker's half turn about Y maps it onto OpenXR's -Z.
+
+struct MocapPose {
+    float x, y, z;
+    float qx, qy, qz, qw;
+};
+
+// Walk around a circle of radius 1.5 m centred on the origin at head height 1.7 m, one lap per
+// 20 s, facing along the walk, with a sinusoidal head turn of +-30 degrees at 0.25 Hz.
+MocapPose CircleWalkPose(double seconds);
+
+enum class MocapPathKind { kFixed, kCircleWalk };
+
+// A path the simulator moves the headset along: either one fixed pose or the circle walk.
+struct MocapPath {
+    MocapPathKind kind = MocapPathKind::kCircleWalk;
+    MocapPose fixedPose{0.0f, 1.7f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f};
+
+    MocapPose PoseAt(double seconds) const;
+};
+
+inline constexpr double kCircleRadiusMetres = 1.5;
+inline constexpr double kHeadHeightMetres = 1.7;
+inline constexpr double kLapSeconds = 20.0;
+inline constexpr double kHeadTurnDegrees = 30.0;
+inline constexpr double kHeadTurnHertz = 0.25;
