@@ -37,6 +37,7 @@ public:
     void OnFrame(const sFrameOfMocapData* frame);
     void OnServerDiscovered(const DiscoveredServer* server);
 
+    // Runs until watchdogStop is set; the start-up clears watchdogStop before it starts the thread.
     void WatchdogLoop();
     // One watchdog pass at the given time; returns whether the loop pauses before the next.
     bool WatchdogPass(double now);
@@ -79,6 +80,10 @@ public:
     bool overrideLeft = false;
     int32_t rightControllerRigidBodyId = 0;
     int32_t leftControllerRigidBodyId = 0;
+
+private:
+    // Starts a server discovery and raises discoveryActive once its handle is published.
+    void StartDiscovery();
 };
 
 // Plain functions registered with the client library; the context is the tracker.

@@ -1,0 +1,58 @@
+#include <algorithm>
+
+#include "platform/Platform.h"
+#include "tracking/LogLine.h"
+#include "tracking/MocapTracker.h"
+
+void FrameCallback(sFrameOfMocapData* frame, void* context) {
+    static_cast<MocapTracker*>(context)->OnFrame(frame);
+}
+
+void MocapTracker::OnFrame(const sFrameOfMocapData* frame) {
+    // The stream is back: end the discovery that was looking for it. The handle is checked as
+    // well as the flag for a frame that arrives before the watchdog has raised the flag.
+    if (discoveryActive.load() || discovery.load() != nullptr) {
+        const OrvixDiscoveryHandle running = discovery.exchange(nullptr);
+        if (running != nullptr) {
+            Orvix_FreeAsyncServerDiscovery(running);
+        }
+        discoveryActive.store(false);
+    }
+
+    lastFrameTime.store(platform::MonotonicSeconds());
+    if (frame == nullptr) {
+        return;
+    }
+
+    // Never read past the record, whatever count the frame claims.
+    const int32_t count = std::min(frame->nRigidBodies, kMaxRigidBodies);
+    const RigidBodyEntry* headset = nullptr;
+    for (int32_t i = 0; i < count; ++i) {
+        if (frame->rigidBodies[i].id == hmdRigidBodyId) {
+            headset = &frame->rigidBodies[i];
+            break;
+        }
+    }
+    if (headset == nullptr) {
+        return;
+    }
+
+    const OrvixClient* const connection = client.load();
+    if (connection == nullptr) {
+        return;
+    }
+    const uint64_t timestamp = frame->cameraMidExposureTimestamp != 0
+                                   ? frame->cameraMidExposureTimestamp
+                                   : frame->cameraDataReceivedTimestamp;
+    // A frame stamped in the future says the clocks disagree; its pose is not trusted.
+    if (connection->SecondsSinceHostTimestamp(timestamp) < 0.0) {
+        return;
+    }
+
+    // Half a turn about the vertical axis takes the capture frame to the layer's.
+    const XrVector3f position{-headset->x, headset->y, -headset->z};
+    const XrQuaternionf orientation{-headset->qx, headset->qy, -headset->qz, headset->qw};
+    StorePose(position, orientation);
+    LogLine() << "Setting HMD pos to " << position.x << ", " << position.y << ", " << position.z
+              << "\n";
+}

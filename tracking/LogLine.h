@@ -1,0 +1,55 @@
+#pragma once
+
+#include <iostream>
+#include <ostream>
+#include <streambuf>
+
+// One log line on standard output. The line is formatted into a buffer on the stack and handed
+// to std::cout in one write, so that lines from the frame, discovery and watchdog threads do not
+// interleave; formatting is std::cout's own (its locale and default float format), and nothing
+// is allocated. A line longer than the buffer is written in pieces.
+class LogLine {
+public:
+    LogLine() : stream_(&buffer_) { stream_.imbue(std::cout.getloc()); }
+    ~LogLine() { buffer_.WriteOut(); }
+    LogLine(const LogLine&) = delete;
+    LogLine& operator=(const LogLine&) = delete;
+
+    template <typename T>
+    LogLine& operator<<(const T& value) {
+        stream_ << value;
+        return *this;
+    }
+
+private:
+    class LineBuffer : public std::streambuf {
+    public:
+        LineBuffer() { setp(data_, data_ + sizeof(data_)); }
+
+        void WriteOut() {
+            std::cout.write(pbase(), pptr() - pbase());
+            setp(data_, data_ + sizeof(data_));
+        }
+
+    protected:
+        int_type overflow(int_type c) override {
+            WriteOut();
+            if (!traits_type::eq_int_type(c, traits_type::eof())) {
+                *pptr() = traits_type::to_char_type(c);
+                pbump(1);
+            }
+            return traits_type::not_eof(c);
+        }
+
+    private:
+        char data_[256];
+    };
+
+    LineBuffer buffer_;
+    std::ostream stream_;
+};
+
+// Library and settings texts may be missing; an absent text prints as nothing.
+inline const char* TextOrEmpty(const char* text) {
+    return text == nullptr ? "" : text;
+}
