@@ -2,15 +2,23 @@
 
 #include "layer/ExceptionGuard.h"
 #include "layer/NextFunction.h"
+#include "override/PoseOverride.h"
 
-// Pass-through until the pose override lands.
+// Each hook forwards to the next element of the current instance; with none it has nothing to
+// call and fails. Exceptions end as a log line and XR_ERROR_RUNTIME_FAILURE.
+
 XrResult XRAPI_CALL HookCreateReferenceSpace(XrSession session,
                                              const XrReferenceSpaceCreateInfo* createInfo,
                                              XrSpace* space) {
     static NextFunction<PFN_xrCreateReferenceSpace> next("xrCreateReferenceSpace");
     return CallGuarded(XR_ERROR_RUNTIME_FAILURE, [&] {
         const auto function = next.Get();
-        return function == nullptr ? XR_ERROR_RUNTIME_FAILURE : function(session, createInfo, space);
+        if (function == nullptr) {
+            return XR_ERROR_RUNTIME_FAILURE;
+        }
+        return CreateReferenceSpaceAtTrackedPose(MocapTracker::Instance(), function,
+                                                 &PauseOneHundredMilliseconds, session,
+                                                 createInfo, space);
     });
 }
 
@@ -20,9 +28,12 @@ XrResult XRAPI_CALL HookLocateViews(XrSession session, const XrViewLocateInfo* v
     static NextFunction<PFN_xrLocateViews> next("xrLocateViews");
     return CallGuarded(XR_ERROR_RUNTIME_FAILURE, [&] {
         const auto function = next.Get();
-        return function == nullptr ? XR_ERROR_RUNTIME_FAILURE
-                                   : function(session, viewLocateInfo, viewState,
-                                              viewCapacityInput, viewCountOutput, views);
+        if (function == nullptr) {
+            return XR_ERROR_RUNTIME_FAILURE;
+        }
+        return LocateViewsAtTrackedPose(MocapTracker::Instance(), function, session,
+                                        viewLocateInfo, viewState, viewCapacityInput,
+                                        viewCountOutput, views);
     });
 }
 
@@ -30,6 +41,9 @@ XrResult XRAPI_CALL HookEndFrame(XrSession session, const XrFrameEndInfo* frameE
     static NextFunction<PFN_xrEndFrame> next("xrEndFrame");
     return CallGuarded(XR_ERROR_RUNTIME_FAILURE, [&] {
         const auto function = next.Get();
-        return function == nullptr ? XR_ERROR_RUNTIME_FAILURE : function(session, frameEndInfo);
+        if (function == nullptr) {
+            return XR_ERROR_RUNTIME_FAILURE;
+        }
+        return EndFrameAtTrackedPose(MocapTracker::Instance(), function, session, frameEndInfo);
     });
 }

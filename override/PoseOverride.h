@@ -1,0 +1,25 @@
+#pragma once
+
+#include <openxr/openxr.h>
+
+#include "tracking/MocapTracker.h"
+
+// The logic of the three pose hooks, on a given tracker and next function. The hooks in
+// PoseHooks.h bind them to the process-wide tracker and the layer's next functions.
+
+// Pauses between two looks at the pose store while a reference space waits for the headset.
+using WaitPause = void (*)();
+void PauseOneHundredMilliseconds();
+
+XrResult CreateReferenceSpaceAtTrackedPose(MocapTracker& tracker, PFN_xrCreateReferenceSpace next,
+                                           WaitPause pause, XrSession session,
+                                           const XrReferenceSpaceCreateInfo* createInfo,
+                                           XrSpace* space);
+
+XrResult LocateViewsAtTrackedPose(MocapTracker& tracker, PFN_xrLocateViews next, XrSession session,
+                                  const XrViewLocateInfo* viewLocateInfo, XrViewState* viewState,
+                                  uint32_t viewCapacityInput, uint32_t* viewCountOutput,
+                                  XrView* views);
+
+XrResult EndFrameAtTrackedPose(MocapTracker& tracker, PFN_xrEndFrame next, XrSession session,
+                               const XrFrameEndInfo* frameEndInfo);

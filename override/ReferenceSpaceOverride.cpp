@@ -1,0 +1,49 @@
+#include <chrono>
+#include <iostream>
+#include <thread>
+
+#include "override/PoseOverride.h"
+
+namespace {
+
+constexpr int kMaxWaits = 50;
+
+}  // namespace
+
+void PauseOneHundredMilliseconds() {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
+    while (std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_until(until);
+    }
+}
+
+XrResult CreateReferenceSpaceAtTrackedPose(MocapTracker& tracker, PFN_xrCreateReferenceSpace next,
+                                           WaitPause pause, XrSession session,
+                                           const XrReferenceSpaceCreateInfo* createInfo,
+                                           XrSpace* space) {
+    if (createInfo == nullptr) {
+        return next(session, createInfo, space);  // the runtime reports the invalid call
+    }
+    if (!tracker.initialised.load()) {
+        tracker.Initialise();
+    }
+    if (!tracker.ReadPose().valid) {
+        for (int waits = 1;; ++waits) {
+            if (waits > kMaxWaits) {
+                std::cout << "Unable to find headset position\n";
+                return XR_ERROR_SESSION_NOT_READY;
+            }
+            std::cout << "Waiting\n";
+            pause();
+            if (tracker.ReadPose().valid) {
+                break;
+            }
+        }
+    }
+
+    const XrPosef flipped = MocapTracker::FlippedHmdPose(tracker.ReadPose());
+    XrReferenceSpaceCreateInfo replaced = *createInfo;
+    replaced.poseInReferenceSpace.orientation = MocapTracker::YawOnly(flipped.orientation);
+    replaced.poseInReferenceSpace.position = flipped.position;
+    return next(session, &replaced, space);
+}

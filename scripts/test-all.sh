@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds every flavour and runs every test. The last lines printed are
+# the summary of the main test run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+
+jobs=$(nproc)
+
+configure_and_build() {
+    local preset=$1
+    shift
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset" -j "$jobs" "$@"
+}
+
+echo "== fuzzing the INI reader (clang, ASan+UBSan)"
+configure_and_build fuzz
+ctest --preset fuzz
+
+echo "== ThreadSanitizer"
+configure_and_build tsan
+ctest --preset tsan
+
+echo "== AddressSanitizer and UndefinedBehaviorSanitizer"
+configure_and_build asan
+ctest --preset asan
+
+echo "== main build"
+configure_and_build default
+ctest --preset default

@@ -1,0 +1,129 @@
+#include <stdexcept>
+#include <string>
+
+#include "LayerFixture.h"
+#include "layer/FrameworkHooks.h"
+#include "override/PoseHooks.h"
+
+namespace {
+
+class DispatchTest : public LayerFixture {
+protected:
+    XrInstance CreateInstance() {
+        XrInstance instance = XR_NULL_HANDLE;
+        EXPECT_EQ(Create(records, &instance), XR_SUCCESS);
+        return instance;
+    }
+
+    static PFN_xrVoidFunction Lookup(XrInstance instance, const char* name,
+                                     XrResult expected = XR_SUCCESS) {
+        PFN_xrVoidFunction function = nullptr;
+        EXPECT_EQ(LayerXrGetInstanceProcAddr(instance, name, &function), expected) << name;
+        return function;
+    }
+
+    LoaderCreateRecords records;
+};
+
+TEST_F(DispatchTest, InterceptedNamesYieldTheHooksWhateverTheInstance) {
+    CreateInstance();
+    const struct {
+        const char* name;
+        PFN_xrVoidFunction hook;
+    } hooks[] = {
+        {"xrDestroyInstance", reinterpret_cast<PFN_xrVoidFunction>(&HookDestroyInstance)},
+        {"xrCreateInstance", reinterpret_cast<PFN_xrVoidFunction>(&HookCreateInstance)},
+        {"xrEndFrame", reinterpret_cast<PFN_xrVoidFunction>(&HookEndFrame)},
+        {"xrLocateViews", reinterpret_cast<PFN_xrVoidFunction>(&HookLocateViews)},
+        {"xrCreateReferenceSpace", reinterpret_cast<PFN_xrVoidFunction>(&HookCreateReferenceSpace)},
+    };
+    Fake().lookups.clear();
+    for (const auto& hook : hooks) {
+        EXPECT_EQ(Lookup(XR_NULL_HANDLE, hook.name), hook.hook) << hook.name;
+    }
+    EXPECT_TRUE(Fake().lookups.empty()) << "intercepted names reached the next element";
+}
+
+TEST_F(DispatchTest, OtherNamesArePassedDownWithTheirResult) {
+    const XrInstance instance = CreateInstance();
+    Fake().lookups.clear();
+
+    EXPECT_NE(Lookup(instance, "xrlocateviews"), nullptr);
+    EXPECT_NE(Lookup(instance, "xrWaitFrame"), nullptr);
+    Fake().failingLookups = {"xrGetVisibilityMaskKHR"};
+    EXPECT_EQ(Lookup(instance, "xrGetVisibilityMaskKHR", XR_ERROR_FUNCTION_UNSUPPORTED), nullptr);
+
+    EXPECT_EQ(Fake().lookups,
+              (std::vector<std::string>{"xrlocateviews", "xrWaitFrame", "xrGetVisibilityMaskKHR"}));
+}
+
+TEST_F(DispatchTest, AFunctionTheNextElementLacksStillYieldsItsHook) {
+    Fake().failingLookups = {"xrEndFrame"};
+    const XrInstance instance = CreateInstance();
+
+    EXPECT_EQ(Lookup(instance, "xrEndFrame"), reinterpret_cast<PFN_xrVoidFunction>(&HookEndFrame));
+    EXPECT_EQ(OpenXRLayer::Get().GetNextFunction("xrEndFrame"), nullptr);
+    EXPECT_NE(OpenXRLayer::Get().GetNextFunction("xrDestroyInstance"), nullptr);
+    EXPECT_THROW(OpenXRLayer::Get().GetNextFunction("xrWaitFrame"), std::out_of_range);
+
+    // With nothing to forward to, the pose hook fails instead of calling through null.
+    const XrFrameEndInfo frame{XR_TYPE_FRAME_END_INFO};
+    EXPECT_EQ(HookEndFrame(XR_NULL_HANDLE, &frame), XR_ERROR_RUNTIME_FAILURE);
+}
+
+TEST_F(DispatchTest, WithoutALayerObjectLookupsFailWithANullFunction) {
+    PFN_xrVoidFunction function = reinterpret_cast<PFN_xrVoidFunction>(&HookCreateInstance);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(LayerXrGetInstanceProcAddr(XR_NULL_HANDLE, "xrLocateViews", &function),
+              XR_ERROR_HANDLE_INVALID);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Layer uninitialized. Cannot dereference singleton\n");
+    EXPECT_EQ(function, nullptr);
+    EXPECT_THROW(OpenXRLayer::Get(), std::runtime_error);
+}
+
+TEST_F(DispatchTest, CreateInstanceHookSucceedsAndWritesNothing) {
+    XrInstance instance = reinterpret_cast<XrInstance>(0x77);
+    EXPECT_EQ(HookCreateInstance(&applicationInfo, &instance), XR_SUCCESS);
+    EXPECT_EQ(instance, reinterpret_cast<XrInstance>(0x77));
+}
+
+class DestroyResultTest : public DispatchTest, public testing::WithParamInterface<XrResult> {};
+
+TEST_P(DestroyResultTest, DestroyHookReturnsTheNextResultAndReleasesTheLayer) {
+    const XrInstance instance = CreateInstance();
+    Fake().destroyResult = GetParam();
+
+    EXPECT_EQ(HookDestroyInstance(instance), GetParam());
+    EXPECT_EQ(Fake().destroyed, std::vector<XrInstance>{instance});
+    EXPECT_FALSE(LayerExists());
+    Lookup(instance, "xrEndFrame", XR_ERROR_HANDLE_INVALID);
+}
+
+INSTANTIATE_TEST_SUITE_P(Results, DestroyResultTest,
+                         testing::Values(XR_SUCCESS, XR_ERROR_HANDLE_INVALID,
+                                         XR_ERROR_RUNTIME_FAILURE, XR_ERROR_INSTANCE_LOST));
+
+TEST_F(DispatchTest, DestroyHookWithoutALayerObjectCallsNothing) {
+    EXPECT_EQ(HookDestroyInstance(reinterpret_cast<XrInstance>(0x1)), XR_ERROR_HANDLE_INVALID);
+    EXPECT_TRUE(Fake().destroyed.empty());
+}
+
+TEST_F(DispatchTest, PoseHooksFollowTheNextElementOfTheCurrentInstance) {
+    const XrFrameEndInfo frame{XR_TYPE_FRAME_END_INFO};
+    EXPECT_EQ(HookEndFrame(XR_NULL_HANDLE, &frame), XR_ERROR_RUNTIME_FAILURE)
+        << "no layer object yet";
+
+    XrInstance instance = CreateInstance();
+    EXPECT_EQ(HookEndFrame(XR_NULL_HANDLE, &frame), XR_SUCCESS);
+    ASSERT_EQ(HookDestroyInstance(instance), XR_SUCCESS);
+
+    Fake().tag = 2;  // the next instance's chain has other functions
+    instance = CreateInstance();
+    Fake().endFrameResult = XR_SESSION_LOSS_PENDING;
+    EXPECT_EQ(HookEndFrame(XR_NULL_HANDLE, &frame), XR_SESSION_LOSS_PENDING);
+
+    EXPECT_EQ(Fake().endFrameCalls, (std::vector<int>{1, 2}));
+}
+
+}  // namespace

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <openxr/openxr.h>
+
+#include <string>
+#include <vector>
+
+#include "layer/LoaderInterface.h"
+
+// The element below the layer, as a test sees it: it records what reaches it and answers with
+// results the test chooses. C function pointers cannot carry state, so the state is global.
+struct FakeNextElement {
+    XrResult createResult = XR_SUCCESS;
+    XrInstance createdInstance = reinterpret_cast<XrInstance>(0x1234);
+    XrResult lookupResult = XR_SUCCESS;
+    std::vector<std::string> failingLookups;  // names whose lookup fails
+    XrResult destroyResult = XR_SUCCESS;
+    XrResult endFrameResult = XR_SUCCESS;
+    int tag = 1;  // tells two fake elements apart
+
+    int createCalls = 0;
+    XrApiLayerCreateInfo receivedCreateInfo{};
+    XrInstanceCreateInfo receivedApplicationInfo{};
+    XrInstance receivedInstanceSlot = XR_NULL_HANDLE;
+    std::vector<std::string> lookups;
+    std::vector<XrInstance> destroyed;
+    std::vector<int> endFrameCalls;  // the tag of the fake whose xrEndFrame ran
+
+    static FakeNextElement& Current();
+    static void Reset();
+};
+
+XrResult XRAPI_CALL FakeGetInstanceProcAddr(XrInstance instance, const char* name,
+                                            PFN_xrVoidFunction* function);
+XrResult XRAPI_CALL FakeCreateApiLayerInstance(const XrInstanceCreateInfo* info,
+                                               const XrApiLayerCreateInfo* apiLayerInfo,
+                                               XrInstance* instance);
+
+// The records the loader hands to a layer, filled as Debian's loader fills them.
+XrNegotiateLoaderInfo LoaderInfo();
+XrNegotiateApiLayerRequest EmptyRequest();
+struct LoaderCreateRecords {
+    XrApiLayerNextInfo nextInfo{};
+    XrApiLayerNextInfo furtherNext{};
+    XrApiLayerCreateInfo createInfo{};
+    LoaderCreateRecords();
+    LoaderCreateRecords(const LoaderCreateRecords&) = delete;
+    LoaderCreateRecords& operator=(const LoaderCreateRecords&) = delete;
+};

@@ -1,0 +1,160 @@
+#include <array>
+#include <cstring>
+#include <vector>
+
+#include "FakeRuntime.h"
+#include "OverrideFixture.h"
+#include "override/PoseOverride.h"
+
+namespace {
+
+XrCompositionLayerProjectionView View(float x) {
+    XrCompositionLayerProjectionView view{XR_TYPE_COMPOSITION_LAYER_PROJECTION_VIEW};
+    view.pose = {kYaw10, {x, 1.7f, 0}};
+    view.fov = {-0.8f, 0.7f, 0.6f, -0.5f};
+    view.subImage.imageRect = {{0, 0}, {640, 480}};
+    view.subImage.imageArrayIndex = 1;
+    return view;
+}
+
+XrCompositionLayerProjection Projection(const XrCompositionLayerProjectionView* views,
+                                        uint32_t count) {
+    XrCompositionLayerProjection layer{XR_TYPE_COMPOSITION_LAYER_PROJECTION};
+    layer.space = reinterpret_cast<XrSpace>(0x33);
+    layer.viewCount = count;
+    layer.views = views;
+    return layer;
+}
+
+const XrCompositionLayerBaseHeader* Header(const void* layer) {
+    return static_cast<const XrCompositionLayerBaseHeader*>(layer);
+}
+
+class EndFrameOverrideTest : public OverrideFixture {
+protected:
+    void SetUp() override {
+        OverrideFixture::SetUp();
+        FakeRuntime::Current() = FakeRuntime{};
+        views.fill(View(-0.035f));
+        views[1] = View(0.035f);
+    }
+
+    XrResult End(const std::vector<const XrCompositionLayerBaseHeader*>& layers) {
+        frame.layerCount = static_cast<uint32_t>(layers.size());
+        frame.layers = layers.empty() ? nullptr : layers.data();
+        return EndFrameAtTrackedPose(tracker, &FakeEndFrame, XR_NULL_HANDLE, &frame);
+    }
+
+    XrFrameEndInfo frame{XR_TYPE_FRAME_END_INFO, nullptr, 1234, XR_ENVIRONMENT_BLEND_MODE_OPAQUE};
+    std::array<XrCompositionLayerProjectionView, 4> views{};
+};
+
+TEST_F(EndFrameOverrideTest, StereoLayersAreCopiedWithTrackedPosesAndOthersPassAsGiven) {
+    Track({1, 1.5f, 2}, kYaw30Q);
+    int viewChain = 0;
+    views[0].next = &viewChain;
+    const XrCompositionLayerProjection stereo = Projection(views.data(), 2);
+    const XrCompositionLayerProjection mono = Projection(views.data(), 1);
+    const XrCompositionLayerProjection quadView = Projection(views.data(), 4);
+    const XrCompositionLayerProjection noViews = Projection(nullptr, 2);
+    XrCompositionLayerQuad quad{XR_TYPE_COMPOSITION_LAYER_QUAD};
+    const std::vector<const XrCompositionLayerBaseHeader*> submitted{
+        Header(&stereo), Header(&quad), Header(&mono), Header(&quadView), Header(&noViews), nullptr};
+    const auto viewsBefore = views;
+    const auto stereoBefore = stereo;
+
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(End(submitted), XR_SUCCESS);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Position set\n");
+
+    const FakeRuntime& runtime = FakeRuntime::Current();
+    ASSERT_EQ(runtime.receivedLayers.size(), submitted.size());
+    EXPECT_NE(runtime.receivedLayers[0], submitted[0]) << "the stereo layer must be a copy";
+    for (size_t i = 1; i < submitted.size(); ++i) {
+        EXPECT_EQ(runtime.receivedLayers[i], submitted[i]) << "layer " << i;
+    }
+    EXPECT_EQ(runtime.receivedFrame.displayTime, 1234);
+    EXPECT_EQ(runtime.receivedFrame.environmentBlendMode, XR_ENVIRONMENT_BLEND_MODE_OPAQUE);
+
+    const XrCompositionLayerProjection& copy = runtime.receivedProjections[0];
+    EXPECT_EQ(copy.space, stereo.space);
+    EXPECT_NE(copy.views, stereo.views);
+    const auto& copiedViews = runtime.receivedViews[0];
+    ExpectPoseNear(copiedViews[0].pose, kYaw10, {0.22794f, 1.5f, 2.23741f});
+    ExpectPoseNear(copiedViews[1].pose, kYaw10, {0.28337f, 1.5f, 2.20541f});
+    EXPECT_EQ(copiedViews[0].next, &viewChain);
+    EXPECT_EQ(copiedViews[1].fov.angleUp, 0.6f);
+    EXPECT_EQ(copiedViews[1].subImage.imageRect.extent.width, 640);
+    EXPECT_EQ(copiedViews[1].subImage.imageArrayIndex, 1u);
+
+    EXPECT_EQ(std::memcmp(&views, &viewsBefore, sizeof(views)), 0) << "application's views changed";
+    EXPECT_EQ(std::memcmp(&stereo, &stereoBefore, sizeof(stereo)), 0);
+}
+
+TEST_F(EndFrameOverrideTest, TwoStereoLayersGetTheSamePoses) {
+    Track({1, 1.5f, 2}, kYaw30Q);
+    const XrCompositionLayerProjection first = Projection(views.data(), 2);
+    const XrCompositionLayerProjection second = Projection(views.data() + 2, 2);
+
+    testing::internal::CaptureStdout();
+    End({Header(&first), Header(&second)});
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Position set\nPosition set\n");
+
+    const auto& received = FakeRuntime::Current().receivedViews;
+    ASSERT_EQ(received.size(), 2u);
+    EXPECT_EQ(std::memcmp(&received[0][0].pose, &received[1][0].pose, sizeof(XrPosef)), 0);
+    EXPECT_EQ(std::memcmp(&received[0][1].pose, &received[1][1].pose, sizeof(XrPosef)), 0);
+}
+
+TEST_F(EndFrameOverrideTest, BeforeAPoseTheCopiesKeepTheApplicationsPoses) {
+    const XrCompositionLayerProjection stereo = Projection(views.data(), 2);
+    testing::internal::CaptureStdout();
+    End({Header(&stereo)});
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Position not set\n");
+    ExpectPoseNear(FakeRuntime::Current().receivedViews[0][1].pose, kYaw10, {0.035f, 1.7f, 0},
+                   0.0f);
+    EXPECT_FALSE(tracker.initialised.load()) << "ending a frame never starts the tracker";
+}
+
+TEST_F(EndFrameOverrideTest, AnEmptyFrameReachesTheRuntimeWithoutOverride) {
+    Track({1, 1.5f, 2}, kYaw30Q);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(End({}), XR_SUCCESS);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(FakeRuntime::Current().receivedFrame.layerCount, 0u);
+    EXPECT_EQ(tracker.yawOffsetComputed.load(), MocapTracker::YawCapture::NotCaptured);
+}
+
+TEST_F(EndFrameOverrideTest, MoreLayersThanTheInlineRoomKeepTheirOrder) {
+    Track({1, 1.5f, 2}, kYaw30Q);
+    std::vector<XrCompositionLayerProjection> stereo(20, Projection(views.data(), 2));
+    std::vector<XrCompositionLayerQuad> quads(20, XrCompositionLayerQuad{XR_TYPE_COMPOSITION_LAYER_QUAD});
+    std::vector<const XrCompositionLayerBaseHeader*> submitted;
+    for (size_t i = 0; i < stereo.size(); ++i) {
+        submitted.push_back(Header(&stereo[i]));
+        submitted.push_back(Header(&quads[i]));
+    }
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(End(submitted), XR_SUCCESS);
+    testing::internal::GetCapturedStdout();
+
+    const FakeRuntime& runtime = FakeRuntime::Current();
+    ASSERT_EQ(runtime.receivedLayers.size(), 40u);
+    for (size_t i = 0; i < stereo.size(); ++i) {
+        EXPECT_EQ(runtime.receivedLayers[2 * i + 1], submitted[2 * i + 1]);
+        ExpectPoseNear(runtime.receivedViews[i][0].pose, kYaw10, {0.22794f, 1.5f, 2.23741f});
+    }
+}
+
+TEST_F(EndFrameOverrideTest, InvalidFramesAreLeftToTheRuntime) {
+    EXPECT_EQ(EndFrameAtTrackedPose(tracker, &FakeEndFrame, XR_NULL_HANDLE, nullptr),
+              XR_ERROR_VALIDATION_FAILURE);
+    EXPECT_TRUE(FakeRuntime::Current().frameEndInfoWasNull);
+
+    frame.layerCount = 3;
+    frame.layers = nullptr;
+    EXPECT_EQ(EndFrameAtTrackedPose(tracker, &FakeEndFrame, XR_NULL_HANDLE, &frame), XR_SUCCESS);
+    EXPECT_EQ(FakeRuntime::Current().receivedFrame.layers, nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "override/QuaternionMath.h"
+#include "tracking/MocapTracker.h"
+
+namespace {
+
+constexpr float kTolerance = 1e-6f;
+
+const XrQuaternionf kIdentity{0, 0, 0, 1};
+const XrQuaternionf kYaw30{0, 0.2588190f, 0, 0.9659258f};
+const XrQuaternionf kYawMinus90{0, -0.7071068f, 0, 0.7071068f};
+const XrQuaternionf kYaw90{0, 0.7071068f, 0, 0.7071068f};
+const XrQuaternionf kPitch60{0.5f, 0, 0, 0.8660254f};
+const XrQuaternionf kPitch120{0.8660254f, 0, 0, 0.5f};
+
+XrQuaternionf Negated(const XrQuaternionf& q) { return {-q.x, -q.y, -q.z, -q.w}; }
+
+void ExpectNear(const XrQuaternionf& actual, const XrQuaternionf& expected) {
+    EXPECT_NEAR(actual.x, expected.x, kTolerance);
+    EXPECT_NEAR(actual.y, expected.y, kTolerance);
+    EXPECT_NEAR(actual.z, expected.z, kTolerance);
+    EXPECT_NEAR(actual.w, expected.w, kTolerance);
+}
+
+void ExpectNear(const XrVector3f& actual, const XrVector3f& expected) {
+    EXPECT_NEAR(actual.x, expected.x, kTolerance);
+    EXPECT_NEAR(actual.y, expected.y, kTolerance);
+    EXPECT_NEAR(actual.z, expected.z, kTolerance);
+}
+
+struct YawOnlyCase {
+    std::string name;
+    XrQuaternionf input;
+    XrQuaternionf expected;
+};
+
+class YawOnlyTest : public testing::TestWithParam<YawOnlyCase> {};
+
+TEST_P(YawOnlyTest, KeepsOnlyTheHeading) {
+    ExpectNear(MocapTracker::YawOnly(GetParam().input), GetParam().expected);
+    // q and -q are the same rotation and give the same heading.
+    ExpectNear(MocapTracker::YawOnly(Negated(GetParam().input)), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    WorkedExamples, YawOnlyTest,
+    testing::Values(YawOnlyCase{"Identity", kIdentity, kIdentity},
+                    YawOnlyCase{"Yaw30", kYaw30, kYaw30},
+                    YawOnlyCase{"YawMinus90", kYawMinus90, kYawMinus90},
+                    YawOnlyCase{"Pitch60", kPitch60, kIdentity},
+                    // The rotated +Z axis points backwards: a half turn about +Y.
+                    YawOnlyCase{"Pitch120", kPitch120, {0, 1, 0, -4.371139e-8f}},
+                    YawOnlyCase{"YawPitchRoll", {0.1f, 0.2f, 0.3f, 0.9273618f},
+                                {0, 0.2214326f, 0, 0.9751757f}}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(PoseMath, HamiltonProductOfTheUnitAxes) {
+    const XrQuaternionf i{1, 0, 0, 0}, j{0, 1, 0, 0}, k{0, 0, 1, 0};
+    ExpectNear(Multiply(i, j), k);
+    ExpectNear(Multiply(j, i), {0, 0, -1, 0});
+    ExpectNear(Multiply(k, k), {0, 0, 0, -1});
+    ExpectNear(Multiply(kYaw30, Conjugate(kYaw30)), kIdentity);
+}
+
+TEST(PoseMath, RotationOfVectors) {
+    ExpectNear(Rotate(kYaw90, {1, 0, 0}), {0, 0, -1});
+    ExpectNear(Rotate(kIdentity, {1, 2, 3}), {1, 2, 3});
+    // A quaternion of length 2 scales the rotated vector by 4: nothing is normalised.
+    ExpectNear(Rotate({0, 2 * 0.7071068f, 0, 2 * 0.7071068f}, {1, 0, 0}), {0, 0, -4});
+}
+
+TEST(PoseMath, EyeOffsetFollowsTheHeadsetsLateralAxis) {
+    ExpectNear(MocapTracker::EyeOffset(kIdentity, 0.032f), {0.032f, 0, 0});
+    ExpectNear(MocapTracker::EyeOffset(kYaw30, -0.032f), {-0.0277128f, 0, 0.016f});
+}
+
+TEST(PoseMath, FlippedHmdPoseNegatesTheYComponents) {
+    const HmdPose stored{{1, 2, 3}, {0.1f, 0.2f, 0.3f, 0.9f}, true};
+    const XrPosef flipped = MocapTracker::FlippedHmdPose(stored);
+    EXPECT_EQ(flipped.position.x, 1.0f);
+    EXPECT_EQ(flipped.position.y, -2.0f);
+    EXPECT_EQ(flipped.position.z, 3.0f);
+    EXPECT_EQ(flipped.orientation.x, 0.1f);
+    EXPECT_EQ(flipped.orientation.y, -0.2f);
+    EXPECT_EQ(flipped.orientation.z, 0.3f);
+    EXPECT_EQ(flipped.orientation.w, 0.9f);
+}
+
+TEST(PoseMath, HalfYawOfAVerticalAxisIsZero) {
+    // The rotated +Z axis points straight up: atan2 of two zeros.
+    EXPECT_NEAR(HalfYaw({-0.7071068f, 0, 0, 0.7071068f}), 0.0f, kTolerance);
+}
+
+}  // namespace

@@ -1,0 +1,99 @@
+#include <array>
+#include <cstring>
+#include <thread>
+
+#include "OverrideFixture.h"
+
+namespace {
+
+using ViewPoseOverrideTest = OverrideFixture;
+
+XrPosef Pose(const XrQuaternionf& orientation, const XrVector3f& position = {9, 9, 9}) {
+    return {orientation, position};
+}
+
+TEST_F(ViewPoseOverrideTest, WorkedExampleAlignsTheHeadingOnceAndSpacesTheEyes) {
+    Track({1, 1.5f, 2}, kYaw30Q);
+    XrPosef left = Pose(kYaw10), right = Pose(kYaw10);
+
+    testing::internal::CaptureStdout();
+    tracker.OverrideViewPoses(left, right);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Position set\n");
+
+    EXPECT_NEAR(tracker.yawOffset.y, -0.1736482f, 1e-6f);
+    EXPECT_NEAR(tracker.yawOffset.w, 0.9848078f, 1e-6f);
+    EXPECT_EQ(tracker.yawOffset.x, 0.0f);
+    EXPECT_EQ(tracker.yawOffset.z, 0.0f);
+    EXPECT_NEAR(tracker.yawOffsetInverse.y, 0.1736482f, 1e-6f);
+    EXPECT_NEAR(tracker.yawOffsetInverse.w, 0.9848078f, 1e-6f);
+    ExpectPoseNear(left, kYaw10, {0.22794f, 1.5f, 2.23741f});
+    ExpectPoseNear(right, kYaw10, {0.28337f, 1.5f, 2.20541f});
+
+    // Once captured, the runtime's heading no longer matters.
+    XrPosef laterLeft = Pose(kYaw50), laterRight = Pose(kYaw50);
+    testing::internal::CaptureStdout();
+    tracker.OverrideViewPoses(laterLeft, laterRight);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(std::memcmp(&laterLeft, &left, sizeof(left)), 0);
+    EXPECT_EQ(std::memcmp(&laterRight, &right, sizeof(right)), 0);
+}
+
+TEST_F(ViewPoseOverrideTest, IdentityExample) {
+    Track({0, 1.6f, 0}, kIdentityQ);
+    XrPosef left = Pose(kIdentityQ), right = Pose(kIdentityQ);
+    testing::internal::CaptureStdout();
+    tracker.OverrideViewPoses(left, right);
+    testing::internal::GetCapturedStdout();
+    ExpectPoseNear(left, kIdentityQ, {-0.032f, 1.6f, 0});
+    ExpectPoseNear(right, kIdentityQ, {0.032f, 1.6f, 0});
+}
+
+TEST_F(ViewPoseOverrideTest, ZeroIpdPutsBothEyesAtTheHead) {
+    Track({1, 1.5f, 2}, kYaw30Q, 0.0f);
+    XrPosef left = Pose(kYaw10), right = Pose(kYaw10);
+    testing::internal::CaptureStdout();
+    tracker.OverrideViewPoses(left, right);
+    testing::internal::GetCapturedStdout();
+    ExpectPoseNear(left, kYaw10, {0.2556523f, 1.5f, 2.2214053f});
+    EXPECT_EQ(std::memcmp(&left, &right, sizeof(left)), 0);
+}
+
+TEST_F(ViewPoseOverrideTest, WithoutAStoredPoseNothingChangesAndNothingIsCaptured) {
+    tracker.ipd = 64;
+    const XrPosef runtimeLeft = Pose(kYaw10, {-0.035f, 1.7f, 0});
+    XrPosef left = runtimeLeft, right = runtimeLeft;
+    testing::internal::CaptureStdout();
+    tracker.OverrideViewPoses(left, right);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Position not set\n");
+    EXPECT_EQ(std::memcmp(&left, &runtimeLeft, sizeof(left)), 0);
+    EXPECT_EQ(std::memcmp(&right, &runtimeLeft, sizeof(right)), 0);
+    EXPECT_EQ(tracker.yawOffsetComputed.load(), MocapTracker::YawCapture::NotCaptured);
+
+    // The capture happens at the first override after a pose arrives, with that call's heading.
+    tracker.StorePose({1, 1.5f, 2}, kYaw30Q);
+    testing::internal::CaptureStdout();
+    tracker.OverrideViewPoses(left, right);
+    testing::internal::GetCapturedStdout();
+    ExpectPoseNear(left, kYaw10, {0.22794f, 1.5f, 2.23741f});
+}
+
+TEST_F(ViewPoseOverrideTest, TwoThreadsCaptureOneCorrection) {
+    // Each round races two first overrides with different runtime headings; both must end with
+    // the same correction, whichever thread captured it.
+    for (int round = 0; round < 200; ++round) {
+        MocapTracker racing;
+        racing.ipd = 64;
+        racing.StorePose({1, 1.5f, 2}, kYaw30Q);
+        std::array<XrPosef, 4> poses{Pose(kYaw10), Pose(kYaw10), Pose(kYaw50), Pose(kYaw50)};
+        testing::internal::CaptureStdout();
+        std::thread first([&] { racing.OverrideViewPoses(poses[0], poses[1]); });
+        std::thread second([&] { racing.OverrideViewPoses(poses[2], poses[3]); });
+        first.join();
+        second.join();
+        testing::internal::GetCapturedStdout();
+        ASSERT_EQ(std::memcmp(&poses[0], &poses[2], sizeof(XrPosef)), 0) << "round " << round;
+        ASSERT_EQ(std::memcmp(&poses[1], &poses[3], sizeof(XrPosef)), 0) << "round " << round;
+    }
+}
+
+}  // namespace
