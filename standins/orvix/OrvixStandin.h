@@ -1,0 +1,33 @@
+#pragma once
+
+// What only the stand-in offers beyond the declared client-library interface: its error codes,
+// its defaults, and hooks for tests and tools.
+
+#include <cstdint>
+
+#include "tracking/OrvixLib.h"
+
+inline constexpr ErrorCode Orvix_ErrorInvalidArgument = 1;
+inline constexpr ErrorCode Orvix_ErrorNetwork = 2;
+inline constexpr ErrorCode Orvix_ErrorNoServer = 3;  // no answer within kOrvixAnswerTimeoutMs
+inline constexpr ErrorCode Orvix_ErrorNotConnected = 4;
+inline constexpr ErrorCode Orvix_ErrorAlreadyConnected = 5;
+inline constexpr ErrorCode Orvix_ErrorBadResponse = 6;
+
+inline constexpr int kOrvixAnswerTimeoutMs = 500;
+inline constexpr uint16_t kOrvixDefaultCommandPort = 1510;
+inline constexpr uint16_t kOrvixDefaultDataPort = 1511;
+inline constexpr const char* kOrvixDefaultMulticastGroup = "239.255.42.99";
+
+// Changes what ports of 0 mean, and the command port discovery asks on, so that tests can run a
+// server on ports of their own. Zero restores the built-in default. Without a call, the
+// environment variable ORVIX_STANDIN_PORTS ("command,data") may set them for a whole process.
+void OrvixStandin_SetDefaultPorts(uint16_t commandPort, uint16_t dataPort);
+uint16_t OrvixStandin_DefaultCommandPort();
+uint16_t OrvixStandin_DefaultDataPort();
+
+// Datagrams dropped because they were malformed or truncated, over the whole process.
+uint64_t OrvixStandin_MalformedDatagramCount();
+
+// Nanoseconds on the client's monotonic clock, the clock the stand-in compares host times with.
+int64_t OrvixStandin_ClientNowNs();
