@@ -1,0 +1,86 @@
+#pragma once
+
+#include <openxr/openxr.h>
+
+// The stand-in's implementations of the OpenXR functions it offers, reached by the loader
+// through xrGetInstanceProcAddr only.
+namespace standin {
+
+XrResult XRAPI_CALL GetInstanceProcAddr(XrInstance instance, const char* name,
+                                        PFN_xrVoidFunction* function);
+
+// Instance and system.
+XrResult XRAPI_CALL EnumerateInstanceExtensionProperties(const char* layerName, uint32_t capacity,
+                                                         uint32_t* count,
+                                                         XrExtensionProperties* properties);
+XrResult XRAPI_CALL CreateInstance(const XrInstanceCreateInfo* createInfo, XrInstance* instance);
+XrResult XRAPI_CALL DestroyInstance(XrInstance instance);
+XrResult XRAPI_CALL GetInstanceProperties(XrInstance instance, XrInstanceProperties* properties);
+XrResult XRAPI_CALL ResultToString(XrInstance instance, XrResult value,
+                                   char buffer[XR_MAX_RESULT_STRING_SIZE]);
+XrResult XRAPI_CALL StructureTypeToString(XrInstance instance, XrStructureType value,
+                                          char buffer[XR_MAX_STRUCTURE_NAME_SIZE]);
+XrResult XRAPI_CALL StringToPath(XrInstance instance, const char* pathString, XrPath* path);
+XrResult XRAPI_CALL PathToString(XrInstance instance, XrPath path, uint32_t capacity,
+                                 uint32_t* count, char* buffer);
+XrResult XRAPI_CALL GetSystem(XrInstance instance, const XrSystemGetInfo* getInfo,
+                              XrSystemId* systemId);
+XrResult XRAPI_CALL GetSystemProperties(XrInstance instance, XrSystemId systemId,
+                                        XrSystemProperties* properties);
+XrResult XRAPI_CALL EnumerateViewConfigurations(XrInstance instance, XrSystemId systemId,
+                                                uint32_t capacity, uint32_t* count,
+                                                XrViewConfigurationType* types);
+XrResult XRAPI_CALL GetViewConfigurationProperties(XrInstance instance, XrSystemId systemId,
+                                                   XrViewConfigurationType type,
+                                                   XrViewConfigurationProperties* properties);
+XrResult XRAPI_CALL EnumerateViewConfigurationViews(XrInstance instance, XrSystemId systemId,
+                                                    XrViewConfigurationType type, uint32_t capacity,
+                                                    uint32_t* count,
+                                                    XrViewConfigurationView* views);
+XrResult XRAPI_CALL EnumerateEnvironmentBlendModes(XrInstance instance, XrSystemId systemId,
+                                                   XrViewConfigurationType type, uint32_t capacity,
+                                                   uint32_t* count, XrEnvironmentBlendMode* modes);
+
+// Session and its state machine.
+XrResult XRAPI_CALL CreateSession(XrInstance instance, const XrSessionCreateInfo* createInfo,
+                                  XrSession* session);
+XrResult XRAPI_CALL DestroySession(XrSession session);
+XrResult XRAPI_CALL BeginSession(XrSession session, const XrSessionBeginInfo* beginInfo);
+XrResult XRAPI_CALL EndSession(XrSession session);
+XrResult XRAPI_CALL RequestExitSession(XrSession session);
+XrResult XRAPI_CALL PollEvent(XrInstance instance, XrEventDataBuffer* eventData);
+
+// Spaces and views.
+XrResult XRAPI_CALL EnumerateReferenceSpaces(XrSession session, uint32_t capacity, uint32_t* count,
+                                             XrReferenceSpaceType* spaces);
+XrResult XRAPI_CALL CreateReferenceSpace(XrSession session,
+                                         const XrReferenceSpaceCreateInfo* createInfo,
+                                         XrSpace* space);
+XrResult XRAPI_CALL DestroySpace(XrSpace space);
+XrResult XRAPI_CALL LocateViews(XrSession session, const XrViewLocateInfo* locateInfo,
+                                XrViewState* viewState, uint32_t capacity, uint32_t* count,
+                                XrView* views);
+
+// Swapchains.
+XrResult XRAPI_CALL EnumerateSwapchainFormats(XrSession session, uint32_t capacity, uint32_t* count,
+                                              int64_t* formats);
+XrResult XRAPI_CALL CreateSwapchain(XrSession session, const XrSwapchainCreateInfo* createInfo,
+                                    XrSwapchain* swapchain);
+XrResult XRAPI_CALL DestroySwapchain(XrSwapchain swapchain);
+XrResult XRAPI_CALL EnumerateSwapchainImages(XrSwapchain swapchain, uint32_t capacity,
+                                             uint32_t* count, XrSwapchainImageBaseHeader* images);
+XrResult XRAPI_CALL AcquireSwapchainImage(XrSwapchain swapchain,
+                                          const XrSwapchainImageAcquireInfo* acquireInfo,
+                                          uint32_t* index);
+XrResult XRAPI_CALL WaitSwapchainImage(XrSwapchain swapchain,
+                                       const XrSwapchainImageWaitInfo* waitInfo);
+XrResult XRAPI_CALL ReleaseSwapchainImage(XrSwapchain swapchain,
+                                          const XrSwapchainImageReleaseInfo* releaseInfo);
+
+// Frames.
+XrResult XRAPI_CALL WaitFrame(XrSession session, const XrFrameWaitInfo* waitInfo,
+                              XrFrameState* frameState);
+XrResult XRAPI_CALL BeginFrame(XrSession session, const XrFrameBeginInfo* beginInfo);
+XrResult XRAPI_CALL EndFrame(XrSession session, const XrFrameEndInfo* endInfo);
+
+}  // namespace standin
