@@ -52,7 +52,7 @@ INSTANTIATE_TEST_SUITE_P(
                         [](auto& r) { r.nextInfo.nextGetInstanceProcAddr = nullptr; }},
         RefusedCreation{"NoNextCreate",
                         [](auto& r) { r.nextInfo.nextCreateApiLayerInstance = nullptr; }}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& testCase) { return testCase.param.name; });
 
 TEST_F(LayerFixture, RefusesAMissingCreateInfo) {
     XrInstance instance = XR_NULL_HANDLE;

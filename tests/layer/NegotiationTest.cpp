@@ -94,7 +94,7 @@ INSTANTIATE_TEST_SUITE_P(
                         XR_ERROR_INITIALIZATION_FAILED},
         NegotiationCase{"OtherLayer", kNoChange, "XR_APILAYER_other",
                         XR_ERROR_INITIALIZATION_FAILED}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& testCase) { return testCase.param.name; });
 
 TEST(NegotiationNullRecords, AreRefused) {
     XrNegotiateLoaderInfo info = LoaderInfo();

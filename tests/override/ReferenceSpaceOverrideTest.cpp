@@ -17,9 +17,9 @@ protected:
         current = this;
     }
 
-    XrResult Create(const XrReferenceSpaceCreateInfo* info) {
+    XrResult Create(const XrReferenceSpaceCreateInfo* createInfo) {
         return CreateReferenceSpaceAtTrackedPose(tracker, &FakeCreateReferenceSpace, &CountPause,
-                                                 session, info, &space);
+                                                 session, createInfo, &space);
     }
 
     // Pauses take no time here; the headset may be made to appear during a chosen pause.
