@@ -1,0 +1,55 @@
+#pragma once
+
+// Settings of the simulated motion-capture server, from its command line or from a test.
+
+#include <cstdint>
+#include <string>
+
+#include "tools/mocap-sim/MocapPath.h"
+
+// How the server answers one command.
+struct CommandAnswer {
+    enum class Kind {
+        kInt32,   // four bytes: value
+        kEmpty,   // success with no bytes
+        kLong,    // eight bytes: value, then zero
+        kError,   // the command fails with code value
+        kSilent,  // no answer at all
+    };
+    Kind kind = Kind::kInt32;
+    int32_t value = 0;
+};
+
+struct SimOptions {
+    std::string bindAddress = "127.0.0.1";
+    uint16_t commandPort = 1510;  // 0: let the system choose (tests)
+    uint16_t dataPort = 1511;
+    bool multicast = false;
+    std::string multicastGroup = "239.255.42.99";
+    double rateHz = 240.0;
+    int32_t headsetId = 1;
+    int bodyCount = 4;
+    MocapPath path;
+    bool refuse = false;
+    int32_t refuseCode = 0;
+    CommandAnswer subscribeAnswer;    // "SubscribeToData"
+    CommandAnswer unsubscribeAnswer;  // "SubscribeToData,AllTypes,None"
+    CommandAnswer disconnectAnswer;   // "Disconnect"
+    double pauseAfterSeconds = -1.0;  // negative: never
+    double pauseForSeconds = 0.0;
+    double stopAfterSeconds = -1.0;  // negative: never
+    double durationSeconds = 0.0;    // 0: until stopped
+    double clockOffsetSeconds = 0.0;
+    int truncateEvery = 0;  // 0: never
+    bool logFrames = false;
+};
+
+// Parses argv into options. On failure or --help, returns false with the text to print in
+// message (and wantsHelp set for --help).
+bool ParseSimOptions(int argc, char** argv, SimOptions* options, std::string* message,
+                     bool* wantsHelp);
+
+std::string SimUsage();
+
+bool ParseCommandAnswer(const std::string& text, CommandAnswer* answer);
+std::string DescribeCommandAnswer(const CommandAnswer& answer);
