@@ -1,0 +1,186 @@
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <vector>
+
+#include "TrackerFixture.h"
+#include "platform/Platform.h"
+
+namespace {
+
+using testing::ElementsAre;
+using testing::IsEmpty;
+
+struct Body {
+    int32_t id;
+    float x, y, z, qx, qy, qz, qw;
+};
+
+// A frame holding the given bodies and host timestamps; everything else is left zero.
+scripted::FrameFiller Frame(std::vector<Body> bodies, uint64_t midExposure = 1000,
+                            uint64_t received = 2000) {
+    return [=](sFrameOfMocapData& frame) {
+        frame.nRigidBodies = static_cast<int32_t>(bodies.size());
+        for (size_t i = 0; i < bodies.size(); ++i) {
+            const Body& b = bodies[i];
+            frame.rigidBodies[i] =
+                RigidBodyEntry{b.id, b.x, b.y, b.z, b.qx, b.qy, b.qz, b.qw, 0.0f, 0};
+        }
+        frame.cameraMidExposureTimestamp = midExposure;
+        frame.cameraDataReceivedTimestamp = received;
+    };
+}
+
+class FrameIntakeTest : public TrackerTest {
+protected:
+    void SetUp() override {
+        TrackerTest::SetUp();
+        Connect(0);
+    }
+
+    // Delivers one frame on the library's frame thread and returns what the tracker printed.
+    std::string Deliver(const scripted::FrameFiller& fill) {
+        bool delivered = false;
+        auto output = CapturedOutput([&] { delivered = scripted::DeliverFrame(fill); });
+        EXPECT_TRUE(delivered);
+        return output;
+    }
+
+    void ExpectPose(const HmdPose& pose, XrVector3f position, XrQuaternionf orientation) {
+        EXPECT_TRUE(pose.valid);
+        EXPECT_EQ(pose.position.x, position.x);
+        EXPECT_EQ(pose.position.y, position.y);
+        EXPECT_EQ(pose.position.z, position.z);
+        EXPECT_EQ(pose.orientation.x, orientation.x);
+        EXPECT_EQ(pose.orientation.y, orientation.y);
+        EXPECT_EQ(pose.orientation.z, orientation.z);
+        EXPECT_EQ(pose.orientation.w, orientation.w);
+    }
+};
+
+TEST_F(FrameIntakeTest, StoresTheHeadsetTurnedHalfAboutTheVertical) {
+    const double before = platform::MonotonicSeconds();
+    const auto output = Deliver(Frame({{7, 1, 2, 3, 0.1f, 0.2f, 0.3f, 0.9f}}));
+
+    EXPECT_EQ(output, "Setting HMD pos to -1, 2, -3\n");
+    ExpectPose(tracker_->ReadPose(), {-1, 2, -3}, {-0.1f, 0.2f, -0.3f, 0.9f});
+    EXPECT_GE(tracker_->lastFrameTime.load(), before);
+    EXPECT_THAT(scripted::Calls(), ElementsAre("SecondsSinceHostTimestamp(1000)"));
+
+    // The pose outlives the connection.
+    CapturedOutput([&] { tracker_->DisconnectFromServer(); });
+    ExpectPose(tracker_->ReadPose(), {-1, 2, -3}, {-0.1f, 0.2f, -0.3f, 0.9f});
+}
+
+TEST_F(FrameIntakeTest, PrintsInTheStreamsDefaultFloatFormat) {
+    const auto output = Deliver(Frame({{7, 0.1234567f, -1e-7f, 1234567.0f, 0, 0, 0, 1}}));
+    EXPECT_EQ(output, "Setting HMD pos to -0.123457, -1e-07, -1.23457e+06\n");
+}
+
+TEST_F(FrameIntakeTest, TakesTheFirstEntryWithTheHeadsetsId) {
+    Deliver(Frame({{3, 9, 9, 9, 0, 0, 0, 1}, {7, 1, 2, 3, 0, 0, 0, 1}, {7, 4, 5, 6, 0, 1, 0, 0}}));
+    ExpectPose(tracker_->ReadPose(), {-1, 2, -3}, {-0.0f, 0, -0.0f, 1});
+}
+
+TEST_F(FrameIntakeTest, FramesWithoutTheHeadsetOnlyRenewTheFrameTime) {
+    const struct {
+        const char* name;
+        scripted::FrameFiller fill;
+    } cases[] = {
+        {"other ids", Frame({{3, 1, 2, 3, 0, 0, 0, 1}, {8, 1, 2, 3, 0, 0, 0, 1}})},
+        {"no bodies", Frame({})},
+        {"negative count",
+         [](sFrameOfMocapData& frame) {
+             Frame({{7, 1, 2, 3, 0, 0, 0, 1}})(frame);
+             frame.nRigidBodies = -1;
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        tracker_->lastFrameTime.store(1.0);
+        const auto output = Deliver(c.fill);
+        EXPECT_EQ(output, "");
+        EXPECT_GT(tracker_->lastFrameTime.load(), 1.0);
+        EXPECT_FALSE(tracker_->ReadPose().valid);
+        EXPECT_THAT(scripted::Calls(), IsEmpty());
+    }
+}
+
+TEST_F(FrameIntakeTest, AFrameFromTheFutureIsDropped) {
+    scripted::SetLatency(-0.001);
+    tracker_->lastFrameTime.store(1.0);
+    const auto output = Deliver(Frame({{7, 1, 2, 3, 0, 0, 0, 1}}));
+    EXPECT_EQ(output, "");
+    EXPECT_GT(tracker_->lastFrameTime.load(), 1.0);
+    EXPECT_FALSE(tracker_->ReadPose().valid);
+
+    // No latency at all is not in the future.
+    scripted::SetLatency(0.0);
+    EXPECT_EQ(Deliver(Frame({{7, 1, 2, 3, 0, 0, 0, 1}})), "Setting HMD pos to -1, 2, -3\n");
+}
+
+TEST_F(FrameIntakeTest, TheSecondTimestampCountsWhenTheFirstIsZero) {
+    Deliver(Frame({{7, 1, 2, 3, 0, 0, 0, 1}}, 0, 555));
+    Deliver(Frame({{7, 1, 2, 3, 0, 0, 0, 1}}, 444, 555));
+    EXPECT_THAT(scripted::Calls(),
+                ElementsAre("SecondsSinceHostTimestamp(555)", "SecondsSinceHostTimestamp(444)"));
+}
+
+TEST_F(FrameIntakeTest, ACountAboveCapacityIsReadOnlyUpToTheArraysEnd) {
+    // Only the last slot holds the headset; a read past the record would be caught by the
+    // address sanitizer, since the frame is a heap object of exactly its size.
+    Deliver([](sFrameOfMocapData& frame) {
+        Frame({})(frame);
+        for (auto& body : frame.rigidBodies) {
+            body.id = 0;
+        }
+        frame.rigidBodies[kMaxRigidBodies - 1] = RigidBodyEntry{7, 1, 2, 3, 0, 0, 0, 1, 0, 0};
+        frame.nRigidBodies = std::numeric_limits<int32_t>::max();
+    });
+    ExpectPose(tracker_->ReadPose(), {-1, 2, -3}, {-0.0f, 0, -0.0f, 1});
+}
+
+TEST_F(FrameIntakeTest, EndsARunningDiscovery) {
+    const struct {
+        const char* name;
+        bool published;
+        bool raised;
+    } cases[] = {
+        {"handle and flag", true, true},
+        // A frame that arrives before the watchdog raised the flag still ends the discovery.
+        {"handle only", true, false},
+        // The flag raised after a frame had already ended the discovery.
+        {"flag only", false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        OrvixDiscoveryHandle handle = nullptr;
+        if (c.published) {
+            Orvix_CreateAsyncServerDiscovery(&handle, DiscoveryCallback, tracker_.get());
+        }
+        tracker_->discovery.store(handle);
+        tracker_->discoveryActive.store(c.raised);
+        scripted::ClearCalls();
+
+        Deliver(Frame({}));
+
+        if (c.published) {
+            EXPECT_THAT(scripted::Calls(), ElementsAre("FreeAsyncServerDiscovery"));
+        } else {
+            EXPECT_THAT(scripted::Calls(), IsEmpty());
+        }
+        EXPECT_EQ(tracker_->discovery.load(), nullptr);
+        EXPECT_FALSE(tracker_->discoveryActive.load());
+        EXPECT_EQ(scripted::LiveDiscoveries(), 0);
+    }
+}
+
+TEST_F(FrameIntakeTest, PoseValidityCanBeResetWithoutLosingThePose) {
+    Deliver(Frame({{7, 1, 2, 3, 0, 0, 0, 1}}));
+    tracker_->SetPoseValid(false);
+    const HmdPose pose = tracker_->ReadPose();
+    EXPECT_FALSE(pose.valid);
+    EXPECT_EQ(pose.position.x, -1.0f);
+}
+
+}  // namespace
