@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace demo {
+
+struct DemoOptions {
+    uint64_t frames = 0;  // 0: run for `seconds`
+    double seconds = 10.0;
+    std::optional<double> pathStart;  // simulator's start on the monotonic clock, in seconds
+    std::string plotPath = "tarvex-demo-views.svg";
+    std::string runtimeRecordPath;  // empty: the stand-in runtime's variable, or a default
+};
+
+// Exit codes, so scripts can tell the cases apart.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitUsage = 1;
+inline constexpr int kExitOpenXRFailure = 2;
+inline constexpr int kExitNoReferenceSpace = 3;
+
+// Returns nullopt (after printing why) when the arguments are not understood.
+std::optional<DemoOptions> ParseOptions(int argc, char** argv);
+
+void PrintUsage();
+
+}  // namespace demo

@@ -1,0 +1,133 @@
+#include "tools/demo/PathAnalysis.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "tools/mocap-sim/MocapPath.h"
+
+namespace demo {
+namespace {
+
+// A stale pose can trail by several seconds (the layer keeps the last pose while the stream is
+// down); one lap of the walk is 20 s, so a 10 s window cannot match the wrong lap.
+constexpr double kSearchBackSeconds = 10.0;
+constexpr double kSearchAheadSeconds = 0.5;
+constexpr double kCoarseStep = 0.002;
+// Weighs a heading error as the position error of this lever arm.
+constexpr double kHeadingLeverMetres = 0.2;
+
+struct Head {
+    double pathTime;  // of the xrLocateViews call
+    Vec3 position;
+    double heading;
+};
+
+struct Match {
+    double pathTime;
+    double residualMetres;
+};
+
+double Cost(const Head& head, double alignmentYaw, double t) {
+    const AppPose pose = MocapToApplication(CircleWalkPose(t), alignmentYaw);
+    const double d = Distance(head.position, pose.position);
+    const double h = kHeadingLeverMetres * AngleDifference(head.heading, pose.heading);
+    return d * d + h * h;
+}
+
+Match BestMatch(const Head& head, double alignmentYaw) {
+    const double from = std::max(0.0, head.pathTime - kSearchBackSeconds);
+    const double to = head.pathTime + kSearchAheadSeconds;
+    double best = from;
+    double bestCost = Cost(head, alignmentYaw, from);
+    for (double t = from + kCoarseStep; t <= to; t += kCoarseStep) {
+        if (const double c = Cost(head, alignmentYaw, t); c < bestCost) {
+            bestCost = c;
+            best = t;
+        }
+    }
+    // Golden-section refinement inside the neighbouring coarse steps.
+    double lo = best - kCoarseStep;
+    double hi = best + kCoarseStep;
+    const double ratio = (std::sqrt(5.0) - 1.0) / 2.0;
+    while (hi - lo > 1e-6) {
+        const double a = hi - ratio * (hi - lo);
+        const double b = lo + ratio * (hi - lo);
+        if (Cost(head, alignmentYaw, a) < Cost(head, alignmentYaw, b)) {
+            hi = b;
+        } else {
+            lo = a;
+        }
+    }
+    const double t = (lo + hi) / 2.0;
+    const AppPose pose = MocapToApplication(CircleWalkPose(t), alignmentYaw);
+    return {t, Distance(head.position, pose.position)};
+}
+
+double FitAlignment(const std::vector<Head>& heads, double lag) {
+    double s = 0.0;
+    double c = 0.0;
+    for (const Head& head : heads) {
+        const double pathHeading =
+            MocapToApplication(CircleWalkPose(head.pathTime - lag), 0.0).heading;
+        const double d = AngleDifference(head.heading, pathHeading);
+        s += std::sin(d);
+        c += std::cos(d);
+    }
+    return std::atan2(s, c);
+}
+
+double Percentile(std::vector<double> values, double fraction) {
+    std::sort(values.begin(), values.end());
+    const auto index =
+        static_cast<size_t>(std::ceil(fraction * static_cast<double>(values.size())));
+    return values[std::min(values.size() - 1, index == 0 ? 0 : index - 1)];
+}
+
+}  // namespace
+
+std::optional<LagReport> AnalyseLag(const std::vector<ViewSample>& samples, double pathStart) {
+    if (samples.empty()) {
+        return std::nullopt;
+    }
+    std::vector<Head> heads;
+    heads.reserve(samples.size());
+    for (const ViewSample& sample : samples) {
+        heads.push_back({sample.callSeconds - pathStart,
+                         Midpoint(sample.left.position, sample.right.position),
+                         Heading(sample.left.orientation)});
+    }
+    LagReport report;
+    report.total = heads.size();
+    double lag = 0.0;
+    for (int pass = 0; pass < 2; ++pass) {
+        report.alignmentYaw = FitAlignment(heads, lag);
+        std::vector<double> lags;
+        std::vector<double> residuals;
+        for (const Head& head : heads) {
+            const Match match = BestMatch(head, report.alignmentYaw);
+            residuals.push_back(match.residualMetres);
+            if (match.residualMetres <= kMatchToleranceMetres) {
+                lags.push_back(head.pathTime - match.pathTime);
+            }
+        }
+        report.matched = lags.size();
+        report.medianResidualMetres = Percentile(residuals, 0.5);
+        if (lags.empty()) {
+            return report;
+        }
+        report.medianSeconds = Percentile(lags, 0.5);
+        report.p99Seconds = Percentile(lags, 0.99);
+        lag = report.medianSeconds;
+    }
+    return report;
+}
+
+std::vector<Vec3> PathInApplicationFrame(double alignmentYaw, double from, double to) {
+    std::vector<Vec3> points;
+    for (double t = std::max(0.0, from); t <= to; t += 0.02) {
+        points.push_back(MocapToApplication(CircleWalkPose(t), alignmentYaw).position);
+    }
+    return points;
+}
+
+}  // namespace demo

@@ -1,0 +1,93 @@
+// tarvex-demo: a headless OpenXR application that shows what the application receives.
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "tools/demo/DemoOptions.h"
+#include "tools/demo/DemoSession.h"
+#include "tools/demo/PathAnalysis.h"
+#include "tools/demo/RuntimeRecord.h"
+#include "tools/demo/Summary.h"
+#include "tools/demo/SvgPlot.h"
+
+namespace {
+
+constexpr const char* kRuntimeRecordVariable = "TARVEX_STANDIN_RUNTIME_RECORD";
+
+// The runtime's own poses come from the stand-in runtime's record; the demo names the file for
+// it when nobody else has (the runtime reads the variable at xrCreateInstance).
+std::string ChooseRuntimeRecord(const demo::DemoOptions& options) {
+    std::string path = options.runtimeRecordPath;
+    if (path.empty()) {
+        if (const char* set = std::getenv(kRuntimeRecordVariable); set != nullptr && *set != '\0') {
+            return set;
+        }
+        path = options.plotPath + ".runtime-record.txt";
+    }
+    setenv(kRuntimeRecordVariable, path.c_str(), 1);
+    return path;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const auto options = demo::ParseOptions(argc, argv);
+    if (!options) {
+        demo::PrintUsage();
+        return demo::kExitUsage;
+    }
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    demo::RuntimeRecordReader record(ChooseRuntimeRecord(*options));
+
+    const demo::RunResult run =
+        demo::RunDemoSession(*options, [&](const demo::ViewSample& sample, uint64_t frames) {
+            record.ReadNew();
+            std::optional<demo::RecordedViews> runtime;
+            if (!record.Located().empty()) {
+                runtime = record.Located().back();
+            }
+            demo::PrintProgress(sample, frames, runtime);
+        });
+
+    if (run.outcome == demo::RunOutcome::kNoReferenceSpace) {
+        std::printf(
+            "tarvex-demo: %s\n"
+            "tarvex-demo: no reference space, so nothing can be shown. With the tracking layer "
+            "this means it found no headset pose (is the motion-capture server running and the "
+            "rigid body visible?) or could not read its configuration (see its message above).\n",
+            run.message.c_str());
+        return demo::kExitNoReferenceSpace;
+    }
+    if (run.outcome == demo::RunOutcome::kFailed) {
+        std::printf("tarvex-demo: %s\n", run.message.c_str());
+        return demo::kExitOpenXRFailure;
+    }
+
+    record.ReadNew();
+    demo::SummaryInput summary;
+    summary.run = &run;
+    summary.runtimeLocated = &record.Located();
+    summary.runtimeSubmitted = &record.Submitted();
+
+    demo::PlotInput plot;
+    plot.samples = &run.samples;
+    if (!record.Located().empty()) {
+        plot.runtimeViews = record.Located().back();
+    }
+    if (options->pathStart) {
+        summary.lag = demo::AnalyseLag(run.samples, *options->pathStart);
+        if (summary.lag && !run.samples.empty()) {
+            plot.path = demo::PathInApplicationFrame(
+                summary.lag->alignmentYaw, run.samples.front().callSeconds - *options->pathStart,
+                run.samples.back().callSeconds - *options->pathStart);
+        }
+    }
+    if (demo::WritePlot(options->plotPath, plot)) {
+        std::error_code error;
+        const auto absolute = std::filesystem::absolute(options->plotPath, error);
+        summary.plotPath = error ? options->plotPath : absolute.string();
+    }
+    demo::PrintSummary(summary);
+    return demo::kExitOk;
+}
