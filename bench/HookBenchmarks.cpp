@@ -1,0 +1,147 @@
+// What the layer adds to the two per-frame OpenXR calls: each hook against the same next
+// function called directly, in one run, with the heap allocations per call.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <map>
+#include <string>
+
+#include "AllocationCounter.h"
+#include "layer/OpenXRLayer.h"
+#include "override/PoseHooks.h"
+#include "tracking/MocapTracker.h"
+
+namespace {
+
+XrResult XRAPI_CALL RuntimeLocateViews(XrSession, const XrViewLocateInfo*, XrViewState* state,
+                                       uint32_t capacity, uint32_t* count, XrView* views) {
+    *count = 2;
+    state->viewStateFlags = XR_VIEW_STATE_ORIENTATION_VALID_BIT | XR_VIEW_STATE_POSITION_VALID_BIT;
+    for (uint32_t i = 0; i < capacity && i < 2; ++i) {
+        views[i].pose = {{0, 0.2f, 0, 0.98f}, {i == 0 ? -0.032f : 0.032f, 1.7f, 0}};
+    }
+    return XR_SUCCESS;
+}
+
+XrResult XRAPI_CALL RuntimeEndFrame(XrSession, const XrFrameEndInfo* info) {
+    benchmark::DoNotOptimize(info->layers[0]);
+    return XR_SUCCESS;
+}
+
+XrResult XRAPI_CALL RuntimeGetInstanceProcAddr(XrInstance, const char* name,
+                                               PFN_xrVoidFunction* function) {
+    if (std::strcmp(name, "xrLocateViews") == 0) {
+        *function = reinterpret_cast<PFN_xrVoidFunction>(&RuntimeLocateViews);
+    } else if (std::strcmp(name, "xrEndFrame") == 0) {
+        *function = reinterpret_cast<PFN_xrVoidFunction>(&RuntimeEndFrame);
+    } else {
+        *function = nullptr;
+        return XR_ERROR_FUNCTION_UNSUPPORTED;
+    }
+    return XR_SUCCESS;
+}
+
+// A layer object over the fake runtime and a started tracker holding one pose.
+void PrepareLayer() {
+    static bool prepared = false;
+    if (prepared) {
+        return;
+    }
+    prepared = true;
+    (new OpenXRLayer(&RuntimeGetInstanceProcAddr, BuildHookList()))
+        ->ResolveNextFunctions(XR_NULL_HANDLE);
+    MocapTracker& tracker = MocapTracker::Instance();
+    tracker.ipd = 64.0f;
+    tracker.initialised = true;
+    tracker.StorePose({1, 1.5f, 2}, {0, 0.2588190f, 0, 0.9659258f});
+}
+
+template <typename Call>
+void RunCounted(benchmark::State& state, Call call) {
+    PrepareLayer();
+    call();  // the first call captures the yaw correction; time the steady state
+    const uint64_t before = AllocationCount();
+    for (auto _ : state) {
+        call();
+    }
+    state.counters["allocs/call"] = benchmark::Counter(
+        static_cast<double>(AllocationCount() - before) / static_cast<double>(state.iterations()));
+}
+
+template <PFN_xrLocateViews Locate>
+void LocateViews(benchmark::State& state) {
+    XrViewLocateInfo info{XR_TYPE_VIEW_LOCATE_INFO};
+    info.viewConfigurationType = XR_VIEW_CONFIGURATION_TYPE_PRIMARY_STEREO;
+    XrViewState viewState{XR_TYPE_VIEW_STATE};
+    XrView views[2] = {{XR_TYPE_VIEW}, {XR_TYPE_VIEW}};
+    uint32_t count = 0;
+    RunCounted(state, [&] {
+        benchmark::DoNotOptimize(Locate(XR_NULL_HANDLE, &info, &viewState, 2, &count, views));
+        benchmark::ClobberMemory();
+    });
+}
+
+template <PFN_xrEndFrame End>
+void EndFrame(benchmark::State& state) {
+    XrCompositionLayerProjectionView views[2] = {{XR_TYPE_COMPOSITION_LAYER_PROJECTION_VIEW},
+                                                 {XR_TYPE_COMPOSITION_LAYER_PROJECTION_VIEW}};
+    XrCompositionLayerProjection projection{XR_TYPE_COMPOSITION_LAYER_PROJECTION};
+    projection.viewCount = 2;
+    projection.views = views;
+    XrCompositionLayerQuad quad{XR_TYPE_COMPOSITION_LAYER_QUAD};
+    const XrCompositionLayerBaseHeader* layers[] = {
+        reinterpret_cast<const XrCompositionLayerBaseHeader*>(&projection),
+        reinterpret_cast<const XrCompositionLayerBaseHeader*>(&quad)};
+    XrFrameEndInfo frame{XR_TYPE_FRAME_END_INFO};
+    frame.layerCount = 2;
+    frame.layers = layers;
+    RunCounted(state, [&] { benchmark::DoNotOptimize(End(XR_NULL_HANDLE, &frame)); });
+}
+
+BENCHMARK(LocateViews<&RuntimeLocateViews>)->Name("xrLocateViews/direct");
+BENCHMARK(LocateViews<&HookLocateViews>)->Name("xrLocateViews/hook");
+BENCHMARK(EndFrame<&RuntimeEndFrame>)->Name("xrEndFrame/direct");
+BENCHMARK(EndFrame<&HookEndFrame>)->Name("xrEndFrame/hook");
+
+// Prints the benchmarks as usual, then what each hook adds to its direct call.
+class OverheadReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            nanoseconds_[run.benchmark_name()] = run.GetAdjustedRealTime();
+        }
+    }
+
+    void PrintOverheads() const {
+        for (const char* call : {"xrLocateViews", "xrEndFrame"}) {
+            const double direct = nanoseconds_.at(std::string(call) + "/direct");
+            const double hook = nanoseconds_.at(std::string(call) + "/hook");
+            std::fprintf(stderr, "%s: the hook adds %.1f ns per call (%.2fx the direct call)\n",
+                         call, hook - direct, hook / direct);
+        }
+    }
+
+private:
+    std::map<std::string, double> nanoseconds_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The hooks log every frame; the benchmark measures the layer, not the terminal.
+    if (std::freopen("/dev/null", "w", stdout) == nullptr) {
+        return 1;
+    }
+    benchmark::Initialize(&argc, argv);
+    OverheadReporter reporter;
+    reporter.SetOutputStream(&std::cerr);
+    reporter.SetErrorStream(&std::cerr);
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.PrintOverheads();
+    benchmark::Shutdown();
+    return 0;
+}
