@@ -4,16 +4,17 @@
 
 // A sequence counter over atomic components: the frame thread is the only writer once the
 // tracker has started, so the counter is odd exactly while a write is in progress and a reader
-// that saw the same even value before and after its copy has one frame's pose.
+// that saw the same even value before and after its copy has one frame's pose. The components
+// are stored with release and loaded with acquire (see PoseStore.h), which orders them against
+// the counter without fences.
 
 namespace {
 
 template <typename WriteComponents>
 void WriteSection(std::atomic<uint32_t>& sequence, WriteComponents write) {
     const uint32_t start = sequence.load(std::memory_order_relaxed);
+    // Each component's release store publishes this odd value to a reader that sees it.
     sequence.store(start + 1, std::memory_order_relaxed);
-    // Orders the odd counter before the component stores, for readers that see any of them.
-    std::atomic_thread_fence(std::memory_order_release);
     write();
     sequence.store(start + 2, std::memory_order_release);
 }
@@ -27,9 +28,8 @@ HmdPose MocapTracker::ReadPose() const {
             continue;
         }
         const HmdPose pose{hmdPosition.Load(), hmdOrientation.Load(),
-                           hmdPoseValid.load(std::memory_order_relaxed)};
-        // Orders the component loads before the second counter load.
-        std::atomic_thread_fence(std::memory_order_acquire);
+                           hmdPoseValid.load(std::memory_order_acquire)};
+        // The acquire loads above keep this load after them.
         if (poseSequence.load(std::memory_order_relaxed) == before) {
             return pose;
         }
@@ -40,10 +40,10 @@ void MocapTracker::StorePose(const XrVector3f& position, const XrQuaternionf& or
     WriteSection(poseSequence, [&] {
         hmdPosition.Store(position);
         hmdOrientation.Store(orientation);
-        hmdPoseValid.store(true, std::memory_order_relaxed);
+        hmdPoseValid.store(true, std::memory_order_release);
     });
 }
 
 void MocapTracker::SetPoseValid(bool valid) {
-    WriteSection(poseSequence, [&] { hmdPoseValid.store(valid, std::memory_order_relaxed); });
+    WriteSection(poseSequence, [&] { hmdPoseValid.store(valid, std::memory_order_release); });
 }
