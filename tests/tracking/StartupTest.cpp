@@ -88,7 +88,7 @@ TEST_F(StartupTest, OnlyConnectionTypeOneSelectsMulticast) {
 }
 
 TEST_F(StartupTest, WithoutTheVariableNothingHappens) {
-    unsetenv("TARVEX_OPENXR_CONFIG");
+    SetVariable("TARVEX_OPENXR_CONFIG", nullptr);
     WriteConfig(SettingsFile{}.Text());
     EXPECT_EQ(InitialiseError(), "");
     const auto output = CapturedOutput([&] { tracker_->Initialise(); });

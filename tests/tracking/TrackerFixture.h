@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <random>
 #include <string>
 
 #include "ScriptedOrvix.h"
@@ -38,6 +39,31 @@ struct SettingsFile {
     }
 };
 
+// Sets or, with null, removes an environment variable of this process.
+inline void SetVariable(const char* name, const char* value) {
+#ifdef _WIN32
+    _putenv_s(name, value == nullptr ? "" : value);
+#else
+    if (value == nullptr) {
+        unsetenv(name);
+    } else {
+        setenv(name, value, 1);
+    }
+#endif
+}
+
+// A new empty directory under the system's temporary directory.
+inline std::filesystem::path MakeTemporaryDirectory() {
+    std::random_device random;
+    for (;;) {
+        const auto path = std::filesystem::temp_directory_path() /
+                          ("tracker_test_" + std::to_string(random()) + std::to_string(random()));
+        if (std::filesystem::create_directory(path)) {
+            return path;
+        }
+    }
+}
+
 // Runs body with standard output captured and returns what it printed.
 inline std::string CapturedOutput(const std::function<void()>& body) {
     testing::internal::CaptureStdout();
@@ -51,16 +77,14 @@ class TrackerTest : public testing::Test {
 protected:
     void SetUp() override {
         scripted::Reset(scripted::Script{});
-        char pattern[] = "/tmp/tracker_test_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        directory_ = pattern;
-        ASSERT_EQ(setenv("TARVEX_OPENXR_CONFIG", directory_.c_str(), 1), 0);
+        directory_ = MakeTemporaryDirectory();
+        SetVariable("TARVEX_OPENXR_CONFIG", directory_.string().c_str());
         tracker_ = std::make_unique<MocapTracker>();
     }
 
     void TearDown() override {
         StopTracker();
-        unsetenv("TARVEX_OPENXR_CONFIG");
+        SetVariable("TARVEX_OPENXR_CONFIG", nullptr);
         std::filesystem::remove_all(directory_);
         scripted::Reset(scripted::Script{});
         EXPECT_EQ(scripted::LiveClients(), 0);
