@@ -411,8 +411,11 @@ void SimServer::StreamLoop() {
         double scheduled = startSeconds_ + static_cast<double>(tick) * period;
         double now = platform::MonotonicSeconds();
         if (scheduled > now) {
-            std::this_thread::sleep_for(std::chrono::duration<double>(scheduled - now));
-            now = platform::MonotonicSeconds();
+            // MinGW's sleep rounds down to whole milliseconds, so it may wake early: sleep on.
+            while (scheduled > now) {
+                std::this_thread::sleep_for(std::chrono::duration<double>(scheduled - now));
+                now = platform::MonotonicSeconds();
+            }
         } else if (now - scheduled > 0.1) {
             // Fell far behind (a stalled machine): skip ahead instead of sending a burst.
             tick = static_cast<uint64_t>((now - startSeconds_) / period);
