@@ -1,18 +1,12 @@
-#include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "ini/IniFile.h"
 #include "platform/Platform.h"
 #include "tracking/MocapTracker.h"
+#include "tracking/TrackingSettings.h"
 
 namespace {
-
-constexpr const char* kConfigVariable = "TARVEX_OPENXR_CONFIG";
-constexpr const char* kConfigFileName = "TarvexOpenXRConfig.ini";
-constexpr const char* kSection = "SETTINGS";
-constexpr uint16_t kCommandPort = 1510;
-constexpr uint16_t kDataPort = 1511;
-constexpr const char* kDefaultMulticastGroup = "239.255.60.60";
 
 // Holds the start-up slot for one caller and gives it back on every way out, throws included.
 class StartupSlot {
@@ -46,34 +40,24 @@ void MocapTracker::Initialise() {
         return;
     }
 
-    const char* directory = std::getenv(kConfigVariable);
-    if (directory == nullptr) {
+    const std::optional<std::string> path = ConfigFilePath();
+    if (!path) {
         return;
     }
-    const std::string path = std::string(directory) + platform::kPathSeparator + kConfigFileName;
-    const IniFile ini(path);
-
-    connectParams.connectionType = ini.get<int32_t>(kSection, "connectiontype") == 1 ? 0 : 1;
-    // The address texts only need to outlive the first connection attempt below.
-    const std::string localAddress = ini.get<std::string>(kSection, "localaddress");
-    const std::string serverAddress = ini.get<std::string>(kSection, "serveraddress");
-    hmdRigidBodyId = ini.get<int32_t>(kSection, "hmdrbid");
-    ipd = ini.get<float>(kSection, "ipd");
-    overrideRight = ini.get<bool>(kSection, "overrider");
-    rightControllerRigidBodyId = ini.get<int32_t>(kSection, "controllerrrbid");
-    overrideLeft = ini.get<bool>(kSection, "overridel");
-    leftControllerRigidBodyId = ini.get<int32_t>(kSection, "controllerlrbid");
+    const IniFile ini(*path);
+    // The address texts in it only need to outlive the first connection attempt below.
+    const TrackingSettings settings = ReadTrackingSettings(ini);
+    hmdRigidBodyId = settings.hmdRigidBodyId;
+    ipd = settings.ipd;
+    overrideRight = settings.overrideRight;
+    rightControllerRigidBodyId = settings.rightControllerRigidBodyId;
+    overrideLeft = settings.overrideLeft;
+    leftControllerRigidBodyId = settings.leftControllerRigidBodyId;
 
     SetPoseValid(false);
     initialised.store(true);
 
-    connectParams.commandPort = kCommandPort;
-    connectParams.dataPort = kDataPort;
-    connectParams.serverAddress = serverAddress.c_str();
-    connectParams.localAddress = localAddress.c_str();
-    connectParams.multicastGroup = kDefaultMulticastGroup;
-    connectParams.optionFlag = false;
-    connectParams.reserved = 0;
+    connectParams = ConfiguredConnectParams(settings);
 
     // The client library starts threads that run our code; keep the module mapped for them.
     platform::PinOwnModule();
