@@ -15,6 +15,15 @@ constexpr double kSearchAheadSeconds = 0.5;
 constexpr double kCoarseStep = 0.002;
 // Weighs a heading error as the position error of this lever arm.
 constexpr double kHeadingLeverMetres = 0.2;
+// The common lag is looked for in this range; well inside half a head-turn period (2 s), so that
+// the head turns cannot be matched a period off.
+constexpr double kFitLagFrom = -0.2;
+constexpr double kFitLagTo = 0.8;
+constexpr double kFitLagStep = 0.001;
+// A sample further off than this (a pose held while the stream was down) counts only this much,
+// so that a few of them cannot pull the common fit.
+constexpr double kFitCostCap = 0.05 * 0.05;
+constexpr size_t kMaxFitSamples = 1500;
 
 struct Head {
     double pathTime;  // of the xrLocateViews call
@@ -34,6 +43,21 @@ double Cost(const Head& head, double alignmentYaw, double t) {
     return d * d + h * h;
 }
 
+template <typename F>
+double GoldenMinimum(double lo, double hi, double tolerance, const F& f) {
+    const double ratio = (std::sqrt(5.0) - 1.0) / 2.0;
+    while (hi - lo > tolerance) {
+        const double a = hi - ratio * (hi - lo);
+        const double b = lo + ratio * (hi - lo);
+        if (f(a) < f(b)) {
+            hi = b;
+        } else {
+            lo = a;
+        }
+    }
+    return (lo + hi) / 2.0;
+}
+
 Match BestMatch(const Head& head, double alignmentYaw) {
     const double from = std::max(0.0, head.pathTime - kSearchBackSeconds);
     const double to = head.pathTime + kSearchAheadSeconds;
@@ -45,25 +69,14 @@ Match BestMatch(const Head& head, double alignmentYaw) {
             best = t;
         }
     }
-    // Golden-section refinement inside the neighbouring coarse steps.
-    double lo = best - kCoarseStep;
-    double hi = best + kCoarseStep;
-    const double ratio = (std::sqrt(5.0) - 1.0) / 2.0;
-    while (hi - lo > 1e-6) {
-        const double a = hi - ratio * (hi - lo);
-        const double b = lo + ratio * (hi - lo);
-        if (Cost(head, alignmentYaw, a) < Cost(head, alignmentYaw, b)) {
-            hi = b;
-        } else {
-            lo = a;
-        }
-    }
-    const double t = (lo + hi) / 2.0;
+    const double t = GoldenMinimum(best - kCoarseStep, best + kCoarseStep, 1e-6,
+                                   [&](double x) { return Cost(head, alignmentYaw, x); });
     const AppPose pose = MocapToApplication(CircleWalkPose(t), alignmentYaw);
     return {t, Distance(head.position, pose.position)};
 }
 
-double FitAlignment(const std::vector<Head>& heads, double lag) {
+// The alignment that best explains the received headings if every pose trailed by `lag`.
+double AlignmentForLag(const std::vector<Head>& heads, double lag) {
     double s = 0.0;
     double c = 0.0;
     for (const Head& head : heads) {
@@ -74,6 +87,34 @@ double FitAlignment(const std::vector<Head>& heads, double lag) {
         c += std::cos(d);
     }
     return std::atan2(s, c);
+}
+
+double FitCost(const std::vector<Head>& heads, double lag) {
+    const double alignment = AlignmentForLag(heads, lag);
+    double total = 0.0;
+    for (const Head& head : heads) {
+        total += std::min(kFitCostCap, Cost(head, alignment, head.pathTime - lag));
+    }
+    return total;
+}
+
+// The common lag and the alignment that go with it: a scan, then a refinement around the best.
+double FitCommonLag(const std::vector<Head>& all) {
+    std::vector<Head> heads;
+    const size_t step = std::max<size_t>(1, all.size() / kMaxFitSamples);
+    for (size_t i = 0; i < all.size(); i += step) {
+        heads.push_back(all[i]);
+    }
+    double best = kFitLagFrom;
+    double bestCost = FitCost(heads, best);
+    for (double lag = kFitLagFrom + kFitLagStep; lag <= kFitLagTo; lag += kFitLagStep) {
+        if (const double c = FitCost(heads, lag); c < bestCost) {
+            bestCost = c;
+            best = lag;
+        }
+    }
+    return GoldenMinimum(best - kFitLagStep, best + kFitLagStep, 1e-6,
+                         [&](double lag) { return FitCost(heads, lag); });
 }
 
 double Percentile(std::vector<double> values, double fraction) {
@@ -98,26 +139,21 @@ std::optional<LagReport> AnalyseLag(const std::vector<ViewSample>& samples, doub
     }
     LagReport report;
     report.total = heads.size();
-    double lag = 0.0;
-    for (int pass = 0; pass < 2; ++pass) {
-        report.alignmentYaw = FitAlignment(heads, lag);
-        std::vector<double> lags;
-        std::vector<double> residuals;
-        for (const Head& head : heads) {
-            const Match match = BestMatch(head, report.alignmentYaw);
-            residuals.push_back(match.residualMetres);
-            if (match.residualMetres <= kMatchToleranceMetres) {
-                lags.push_back(head.pathTime - match.pathTime);
-            }
+    report.alignmentYaw = AlignmentForLag(heads, FitCommonLag(heads));
+    std::vector<double> lags;
+    std::vector<double> residuals;
+    for (const Head& head : heads) {
+        const Match match = BestMatch(head, report.alignmentYaw);
+        residuals.push_back(match.residualMetres);
+        if (match.residualMetres <= kMatchToleranceMetres) {
+            lags.push_back(head.pathTime - match.pathTime);
         }
-        report.matched = lags.size();
-        report.medianResidualMetres = Percentile(residuals, 0.5);
-        if (lags.empty()) {
-            return report;
-        }
+    }
+    report.matched = lags.size();
+    report.medianResidualMetres = Percentile(residuals, 0.5);
+    if (!lags.empty()) {
         report.medianSeconds = Percentile(lags, 0.5);
         report.p99Seconds = Percentile(lags, 0.99);
-        lag = report.medianSeconds;
     }
     return report;
 }
