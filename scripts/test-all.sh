@@ -26,6 +26,13 @@ echo "== AddressSanitizer and UndefinedBehaviorSanitizer"
 configure_and_build asan
 ctest --preset asan
 
+echo "== Windows: MinGW-w64 cross build, tests under Wine"
+# The Windows layer test talks to the Linux simulator, which comes from the main build.
+cmake --preset default >/dev/null
+cmake --build --preset default -j "$jobs" --target tarvex-mocap-sim
+configure_and_build windows
+scripts/with-wine.sh ctest --preset windows
+
 echo "== main build"
 configure_and_build default
 ctest --preset default
