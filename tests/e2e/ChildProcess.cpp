@@ -11,13 +11,15 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <utility>
 
 namespace e2e {
 
-ChildRun RunChild(const std::vector<std::string>& argv,
-                  const std::map<std::string, std::optional<std::string>>& environment,
-                  const std::string& outputFile, double timeoutSeconds) {
-    ChildRun run;
+namespace {
+
+pid_t Spawn(const std::vector<std::string>& argv,
+            const std::map<std::string, std::optional<std::string>>& environment,
+            const std::string& outputFile) {
     const pid_t pid = fork();
     if (pid == 0) {
         for (const auto& [name, value] : environment) {
@@ -38,6 +40,16 @@ ChildRun RunChild(const std::vector<std::string>& argv,
         execv(args[0], args.data());
         _exit(127);
     }
+    return pid;
+}
+
+}  // namespace
+
+ChildRun RunChild(const std::vector<std::string>& argv,
+                  const std::map<std::string, std::optional<std::string>>& environment,
+                  const std::string& outputFile, double timeoutSeconds) {
+    ChildRun run;
+    const pid_t pid = Spawn(argv, environment, outputFile);
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
     int status = 0;
@@ -55,6 +67,66 @@ ChildRun RunChild(const std::vector<std::string>& argv,
     }
     run.output = ReadFile(outputFile);
     return run;
+}
+
+BackgroundChild::BackgroundChild(
+    const std::vector<std::string>& argv,
+    const std::map<std::string, std::optional<std::string>>& environment, std::string outputFile)
+    : pid_(Spawn(argv, environment, outputFile)), outputFile_(std::move(outputFile)) {}
+
+BackgroundChild::~BackgroundChild() {
+    Stop();
+}
+
+std::optional<std::string> BackgroundChild::WaitForLine(const std::string& prefix,
+                                                        double timeoutSeconds) {
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::istringstream lines(Output());
+        for (std::string line; std::getline(lines, line);) {
+            if (line.starts_with(prefix) && !lines.eof()) {
+                return line;
+            }
+        }
+        if (pid_ <= 0) {
+            return std::nullopt;
+        }
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            pid_ = -1;
+            return std::nullopt;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return std::nullopt;
+}
+
+int BackgroundChild::Stop() {
+    if (pid_ <= 0) {
+        return exitCode_;
+    }
+    kill(pid_, SIGTERM);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    int status = 0;
+    pid_t done = 0;
+    while ((done = waitpid(pid_, &status, WNOHANG)) == 0 &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (done == 0) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, &status, 0);
+    } else if (done == pid_ && WIFEXITED(status)) {
+        exitCode_ = WEXITSTATUS(status);
+    }
+    pid_ = -1;
+    return exitCode_;
+}
+
+std::string BackgroundChild::Output() const {
+    return ReadFile(outputFile_);
 }
 
 std::string ReadFile(const std::string& path) {

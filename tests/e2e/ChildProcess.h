@@ -20,6 +20,30 @@ ChildRun RunChild(const std::vector<std::string>& argv,
                   const std::map<std::string, std::optional<std::string>>& environment,
                   const std::string& outputFile, double timeoutSeconds);
 
+// A program left running beside the test (a server), its output kept in a file. It is stopped
+// with SIGTERM, and killed if it does not end within a few seconds, at the latest on destruction.
+class BackgroundChild {
+public:
+    BackgroundChild(const std::vector<std::string>& argv,
+                    const std::map<std::string, std::optional<std::string>>& environment,
+                    std::string outputFile);
+    ~BackgroundChild();
+    BackgroundChild(const BackgroundChild&) = delete;
+    BackgroundChild& operator=(const BackgroundChild&) = delete;
+
+    // Waits until the output holds a line starting with `prefix` and returns that line; nullopt
+    // if the child exits or the time runs out first.
+    std::optional<std::string> WaitForLine(const std::string& prefix, double timeoutSeconds);
+    // Stops the child and returns its exit code (-1 when it had to be killed).
+    int Stop();
+    std::string Output() const;
+
+private:
+    int pid_ = -1;
+    std::string outputFile_;
+    int exitCode_ = -1;
+};
+
 std::string ReadFile(const std::string& path);
 
 // A fresh, empty directory under the system's temporary directory.

@@ -8,52 +8,18 @@
 #include <sstream>
 
 #include "tests/e2e/ChildProcess.h"
-#include "tools/demo/RuntimeRecord.h"
+#include "tests/e2e/LoaderRun.h"
 
 namespace {
-
-using Environment = std::map<std::string, std::optional<std::string>>;
 
 constexpr int kFrames = 200;
 constexpr double kDemoTimeoutSeconds = 60.0;
 
-struct Record {
-    std::vector<std::string> sessionStates;
-    std::vector<std::string> referenceSpaces;
-    std::vector<demo::RecordedViews> located;
-    std::vector<demo::RecordedViews> submitted;
-    std::vector<std::string> endFrameResults;
-};
-
-Record ReadRecord(const std::string& path) {
-    Record record;
-    std::istringstream lines(e2e::ReadFile(path));
-    for (std::string line; std::getline(lines, line);) {
-        if (line.starts_with("session_state state=")) {
-            record.sessionStates.push_back(line.substr(line.find('=') + 1));
-        } else if (line.starts_with("reference_space ")) {
-            record.referenceSpaces.push_back(line);
-        } else if (auto located = demo::ParseViewsLine(line, "locate_views")) {
-            record.located.push_back(*located);
-        } else if (auto submitted = demo::ParseViewsLine(line, "projection_layer")) {
-            record.submitted.push_back(*submitted);
-        } else if (line.starts_with("end_frame ")) {
-            record.endFrameResults.push_back(line.substr(line.find("result=") + 7));
-        } else {
-            ADD_FAILURE() << "unexpected record line: " << line;
-        }
-    }
-    return record;
-}
+using e2e::ReadRecord;
+using e2e::Record;
 
 void ExpectPose(const XrPosef& actual, const XrPosef& expected, const char* what) {
-    EXPECT_NEAR(actual.position.x, expected.position.x, 1e-6) << what;
-    EXPECT_NEAR(actual.position.y, expected.position.y, 1e-6) << what;
-    EXPECT_NEAR(actual.position.z, expected.position.z, 1e-6) << what;
-    EXPECT_NEAR(actual.orientation.x, expected.orientation.x, 1e-6) << what;
-    EXPECT_NEAR(actual.orientation.y, expected.orientation.y, 1e-6) << what;
-    EXPECT_NEAR(actual.orientation.z, expected.orientation.z, 1e-6) << what;
-    EXPECT_NEAR(actual.orientation.w, expected.orientation.w, 1e-6) << what;
+    e2e::ExpectPose(actual, expected, 1e-6, what);
 }
 
 // The stand-in's head at (0.25, 1.65, -0.4) turned by +10 degrees, eyes 70 mm apart along the
@@ -72,19 +38,8 @@ class DemoThroughLoader : public ::testing::Test {
 protected:
     void SetUp() override {
         dir_ = e2e::MakeTempDir();
-        const std::string empty = dir_ + "/empty";
-        std::filesystem::create_directory(empty);
-        // Only the layers a test names: no user or system implicit layers, no other explicit ones.
-        environment_ = {
-            {"XR_RUNTIME_JSON", TARVEX_STANDIN_RUNTIME_MANIFEST},
-            {"XR_API_LAYER_PATH", empty},
-            {"XR_ENABLE_API_LAYERS", std::nullopt},
-            {"XDG_DATA_HOME", empty},
-            {"XDG_DATA_DIRS", empty},
-            {"XDG_CONFIG_DIRS", empty},
-            {"TARVEX_STANDIN_RUNTIME_RECORD", RecordPath()},
-            {"TARVEX_STANDIN_RUNTIME_YAW_DEG", "10"},
-        };
+        environment_ = e2e::IsolatedLoaderEnvironment(dir_, RecordPath());
+        environment_["TARVEX_STANDIN_RUNTIME_YAW_DEG"] = "10";
     }
     void TearDown() override {
         if (!HasFailure()) {
@@ -134,7 +89,7 @@ protected:
     }
 
     std::string dir_;
-    Environment environment_;
+    e2e::Environment environment_;
 };
 
 TEST_F(DemoThroughLoader, StandinRuntimeAloneLocatesAndReceivesItsOwnPoses) {

@@ -19,7 +19,7 @@ bool ParseNumber(const char* text, double& value) {
 void PrintUsage() {
     std::puts(
         "usage: tarvex-demo [--frames N | --seconds S] [--path-start S] [--plot FILE]\n"
-        "                   [--runtime-record FILE]\n"
+        "                   [--runtime-record FILE] [--dump-views FILE]\n"
         "  --frames N          run N frames (default: run for --seconds, 10)\n"
         "  --seconds S         run for S seconds\n"
         "  --path-start S      the simulator's start time (monotonic seconds, its first line):\n"
@@ -28,6 +28,9 @@ void PrintUsage() {
         "  --runtime-record F  the stand-in runtime's record file, read for the runtime's own\n"
         "                      view poses (default: $TARVEX_STANDIN_RUNTIME_RECORD, else\n"
         "                      FILE.runtime-record.txt beside the plot)\n"
+        "  --dump-views FILE   write every view pair the application received, one line each:\n"
+        "                      received call_seconds=S display_time=NS view0=POSE view1=POSE\n"
+        "                      (a pose is px,py,pz,qx,qy,qz,qw)\n"
         "exit codes: 0 done, 1 usage, 2 OpenXR failure, 3 no reference space (no headset pose)");
 }
 
@@ -58,6 +61,8 @@ std::optional<DemoOptions> ParseOptions(int argc, char** argv) {
             options.plotPath = value;
         } else if (std::strcmp(name, "--runtime-record") == 0 && *value != '\0') {
             options.runtimeRecordPath = value;
+        } else if (std::strcmp(name, "--dump-views") == 0 && *value != '\0') {
+            options.dumpViewsPath = value;
         } else {
             std::fprintf(stderr, "tarvex-demo: cannot use %s %s\n", name, value);
             return std::nullopt;

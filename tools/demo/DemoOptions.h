@@ -12,6 +12,7 @@ struct DemoOptions {
     std::optional<double> pathStart;  // simulator's start on the monotonic clock, in seconds
     std::string plotPath = "tarvex-demo-views.svg";
     std::string runtimeRecordPath;  // empty: the stand-in runtime's variable, or a default
+    std::string dumpViewsPath;      // empty: the received views are not written out
 };
 
 // Exit codes, so scripts can tell the cases apart.

@@ -40,6 +40,45 @@ EyeStats Mean(const std::vector<Views>& all) {
     return mean;
 }
 
+bool SamePose(const XrPosef& a, const XrPosef& b) {
+    constexpr double kTolerance = 1e-6;
+    const float pa[7] = {a.position.x,    a.position.y,    a.position.z,   a.orientation.x,
+                         a.orientation.y, a.orientation.z, a.orientation.w};
+    const float pb[7] = {b.position.x,    b.position.y,    b.position.z,   b.orientation.x,
+                         b.orientation.y, b.orientation.z, b.orientation.w};
+    for (int i = 0; i < 7; ++i) {
+        if (std::fabs(static_cast<double>(pa[i]) - pb[i]) > kTolerance) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Received views paired with the runtime's own of the same display time (both in call order).
+struct ChangeCount {
+    size_t compared = 0;
+    size_t changed = 0;
+};
+
+ChangeCount CountChanged(const std::vector<ViewSample>& received,
+                         const std::vector<RecordedViews>& runtime) {
+    ChangeCount count;
+    size_t r = 0;
+    for (const ViewSample& sample : received) {
+        while (r < runtime.size() && runtime[r].displayTime < sample.displayTime) {
+            ++r;
+        }
+        if (r == runtime.size() || runtime[r].displayTime != sample.displayTime) {
+            continue;
+        }
+        ++count.compared;
+        if (!SamePose(sample.left, runtime[r].left) || !SamePose(sample.right, runtime[r].right)) {
+            ++count.changed;
+        }
+    }
+    return count;
+}
+
 void PrintStats(const char* label, const EyeStats& stats) {
     std::printf("%s head (%.3f, %.3f, %.3f) heading %6.1f deg, eyes %.1f mm apart", label,
                 stats.head.x, stats.head.y, stats.head.z, stats.headingDegrees, stats.separationMm);
@@ -78,6 +117,11 @@ void PrintSummary(const SummaryInput& input) {
         std::printf("\n");
         std::printf("  the runtime received %zu projection layers\n",
                     input.runtimeSubmitted->size());
+        const ChangeCount count = CountChanged(run.samples, *input.runtimeLocated);
+        std::printf(
+            "  the layer changed the views of %zu of %zu frames (received vs the runtime's "
+            "own)\n",
+            count.changed, count.compared);
     } else {
         std::printf("  runtime's own pose: not known (no runtime record)\n");
     }

@@ -10,6 +10,7 @@
 #include "tools/demo/RuntimeRecord.h"
 #include "tools/demo/Summary.h"
 #include "tools/demo/SvgPlot.h"
+#include "tools/demo/ViewDump.h"
 
 namespace {
 
@@ -49,6 +50,10 @@ int main(int argc, char** argv) {
             }
             demo::PrintProgress(sample, frames, runtime);
         });
+    if (!options->dumpViewsPath.empty() &&
+        !demo::WriteViewDump(options->dumpViewsPath, run.samples)) {
+        std::printf("tarvex-demo: cannot write %s\n", options->dumpViewsPath.c_str());
+    }
 
     if (run.outcome == demo::RunOutcome::kNoReferenceSpace) {
         std::printf(
