@@ -1,0 +1,215 @@
+#include "tools/check/RegistrationCheck.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "tools/check/LibraryProbe.h"
+#include "tools/check/ManifestCheck.h"
+#include "tools/check/ManifestSearch.h"
+
+namespace {
+
+constexpr const char* kSection = "registration";
+
+#ifdef _WIN32
+constexpr const char* kInstallAdvice =
+    "install the layer with its install script, or add the manifest's full path as a DWORD value "
+    "0 under HKLM or HKCU\\SOFTWARE\\Khronos\\OpenXR\\1\\ApiLayers\\Implicit";
+#else
+constexpr const char* kInstallAdvice =
+    "install the layer (cmake --install), or copy XR_APILAYER_TARVEX_tracking_override.json and "
+    "the library it names into ~/.local/share/openxr/1/api_layers/implicit.d";
+#endif
+
+std::string Kind(const ManifestCandidate& candidate) {
+    return candidate.implicit ? "implicit" : "explicit";
+}
+
+bool VariableSet(const std::string& name, std::string* value) {
+    const char* text = std::getenv(name.c_str());
+    if (text == nullptr) {
+        return false;
+    }
+    *value = text;
+    return true;
+}
+
+bool ListsOurLayer(const char* list) {
+    if (list == nullptr) {
+        return false;
+    }
+    const std::string text(list);
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find_first_of(";:, ", start);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        if (text.compare(start, end - start, kLayerName) == 0) {
+            return true;
+        }
+        start = end + 1;
+    }
+    return false;
+}
+
+// Checks one of our manifests and its library; true when the loader could use it.
+bool CheckManifest(const ManifestCandidate& candidate, const ManifestFindings& findings,
+                   Report& report, JsonValue& facts) {
+    const std::string where = candidate.path + " (" + Kind(candidate) + ")";
+    facts.Set("path", candidate.path);
+    facts.Set("kind", Kind(candidate));
+    facts.Set("source", candidate.source);
+    if (candidate.registryValue) {
+        facts.Set("registry_value", static_cast<double>(*candidate.registryValue));
+    }
+
+    if (candidate.registryValue && *candidate.registryValue != 0) {
+        report.Add(kSection, "manifest", Verdict::kFail,
+                   "manifest " + where + " is registered with value " +
+                       std::to_string(*candidate.registryValue) + ", which disables it",
+                   "set the value under " + candidate.source + " to the DWORD 0");
+        return false;
+    }
+    if (!findings.readable) {
+        report.Add(kSection, "manifest", Verdict::kFail,
+                   "manifest " + where + " is registered but cannot be read",
+                   "reinstall the layer, or remove the entry from " + candidate.source);
+        return false;
+    }
+    facts.Set("parses", findings.document.has_value());
+    if (!findings.problem.empty()) {
+        report.Add(kSection, "manifest", Verdict::kFail,
+                   "manifest " + where + " " + findings.problem,
+                   "reinstall the layer's manifest, or fix it by hand");
+        return false;
+    }
+    report.Add(kSection, "manifest", Verdict::kOk, "manifest " + where + " names " + kLayerName);
+
+    facts.Set("library_path", findings.libraryPath);
+    facts.Set("library", findings.resolvedLibrary);
+    std::error_code error;
+    if (!findings.libraryIsBareName &&
+        !std::filesystem::exists(std::filesystem::path(findings.resolvedLibrary), error)) {
+        facts.Set("library_loads", false);
+        report.Add(kSection, "library", Verdict::kFail,
+                   "library " + findings.resolvedLibrary + " not found (library_path \"" +
+                       findings.libraryPath + "\" in " + candidate.path + ")",
+                   "rebuild or reinstall the layer, or correct library_path; a relative path "
+                   "counts from the manifest's folder");
+        return false;
+    }
+    const LibraryProbe probe = ProbeLayerLibrary(findings.resolvedLibrary);
+    facts.Set("library_loads", probe.loaded);
+    facts.Set("exports_negotiation", probe.exportsNegotiation);
+    if (!probe.loaded) {
+        report.Add(kSection, "library", Verdict::kFail,
+                   "library " + findings.resolvedLibrary + " does not load: " + probe.error,
+                   "install what it is missing, or rebuild the layer for this system");
+        return false;
+    }
+    if (!probe.exportsNegotiation) {
+        report.Add(kSection, "library", Verdict::kFail,
+                   "library " + findings.resolvedLibrary + " loads but does not export " +
+                       kNegotiationEntry,
+                   "library_path names another library: point it at the tarvex_tracking library");
+        return false;
+    }
+    report.Add(kSection, "library", Verdict::kOk,
+               "library " + findings.resolvedLibrary + " loads and exports " + kNegotiationEntry);
+    return true;
+}
+
+void CheckEnvironment(const std::vector<ManifestFindings>& ours, Report& report) {
+    std::set<std::string> disableNames{kDisableVariable};
+    std::set<std::string> enableNames;
+    for (const ManifestFindings& findings : ours) {
+        if (!findings.disableEnvironment.empty()) {
+            disableNames.insert(findings.disableEnvironment);
+        }
+        if (!findings.enableEnvironment.empty()) {
+            enableNames.insert(findings.enableEnvironment);
+        }
+    }
+    bool disabled = false;
+    for (const std::string& name : disableNames) {
+        std::string value;
+        if (VariableSet(name, &value)) {
+            disabled = true;
+            report.Add(kSection, "disable", Verdict::kFail,
+                       name + " is set (to \"" + value + "\"): the loader skips the layer",
+                       "unset " + name + " in the environment that starts the application");
+        }
+    }
+    if (!disabled) {
+        report.Add(kSection, "disable", Verdict::kOk,
+                   std::string(kDisableVariable) + " is not set");
+    }
+    for (const std::string& name : enableNames) {
+        std::string value;
+        if (!VariableSet(name, &value)) {
+            report.Add(kSection, "enable", Verdict::kFail,
+                       "the manifest loads the layer only while " + name + " is set, and it is not",
+                       "set " + name + ", or remove enable_environment from the manifest");
+        }
+    }
+}
+
+}  // namespace
+
+void CheckRegistration(Report& report) {
+    const ManifestSearch search = SearchLayerManifests();
+    JsonValue& facts = report.Facts(kSection);
+    facts.Set("places", JsonValue::Array(search.places.begin(), search.places.end()));
+    facts.Set("explicit_overridden_by_XR_API_LAYER_PATH", search.explicitOverridden);
+
+    CheckLine& searchLine = report.Add(
+        kSection, "search", Verdict::kInfo,
+        "the loader looks in " + std::to_string(search.places.size()) + " places" +
+            (search.explicitOverridden ? " (XR_API_LAYER_PATH replaces the explicit ones)" : ""));
+    searchLine.details = search.places;
+
+    JsonValue::Array manifestFacts;
+    std::vector<ManifestFindings> ours;
+    int usableImplicit = 0;
+    int usableExplicit = 0;
+    for (const ManifestCandidate& candidate : search.candidates) {
+        ManifestFindings findings = ReadManifest(candidate);
+        if (!IsOurManifest(candidate, findings)) {
+            continue;
+        }
+        JsonValue manifest;
+        if (CheckManifest(candidate, findings, report, manifest)) {
+            ++(candidate.implicit ? usableImplicit : usableExplicit);
+        }
+        manifestFacts.push_back(std::move(manifest));
+        ours.push_back(std::move(findings));
+    }
+    facts.Set("manifests", std::move(manifestFacts));
+
+    const int usable = usableImplicit + usableExplicit;
+    if (ours.empty()) {
+        report.Add(kSection, "registered", Verdict::kFail,
+                   std::string("no manifest of ") + kLayerName + " in any of these places",
+                   kInstallAdvice);
+    } else if (usable == 0) {
+        report.Add(kSection, "registered", Verdict::kFail,
+                   "none of the layer's manifests is usable (see above)",
+                   "fix the manifest or library named above");
+    } else if (usableImplicit == 0 && !ListsOurLayer(std::getenv("XR_ENABLE_API_LAYERS"))) {
+        report.Add(kSection, "registered", Verdict::kWarn,
+                   "registered as an explicit layer only: applications must ask for it",
+                   std::string("set XR_ENABLE_API_LAYERS=") + kLayerName +
+                       ", or install the manifest as an implicit layer");
+    } else if (usable > 1) {
+        report.Add(kSection, "registered", Verdict::kWarn,
+                   "registered " + std::to_string(usable) +
+                       " times: the loader uses one of them, which may be an older build",
+                   "remove all but one of the manifests above");
+    }
+    CheckEnvironment(ours, report);
+}
