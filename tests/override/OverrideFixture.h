@@ -25,6 +25,19 @@ inline void ExpectPoseNear(const XrPosef& actual, const XrQuaternionf& orientati
     EXPECT_NEAR(actual.position.z, position.z, tolerance);
 }
 
+// Sets or, with null, removes the configuration variable of this process.
+inline void SetConfigVariable(const char* value) {
+#ifdef _WIN32
+    _putenv_s("TARVEX_OPENXR_CONFIG", value == nullptr ? "" : value);
+#else
+    if (value == nullptr) {
+        unsetenv("TARVEX_OPENXR_CONFIG");
+    } else {
+        setenv("TARVEX_OPENXR_CONFIG", value, 1);
+    }
+#endif
+}
+
 // A tracker of the test's own with the pose store set directly; the configuration variable
 // points at an empty directory, so a start-up that should not happen shows up as an error line.
 class OverrideFixture : public testing::Test {
@@ -35,10 +48,10 @@ protected:
                                                                   ->random_seed()) +
                           "-" + testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(emptyDirectory);
-        setenv("TARVEX_OPENXR_CONFIG", emptyDirectory.string().c_str(), 1);
+        SetConfigVariable(emptyDirectory.string().c_str());
     }
     void TearDown() override {
-        unsetenv("TARVEX_OPENXR_CONFIG");
+        SetConfigVariable(nullptr);
         std::filesystem::remove_all(emptyDirectory);
     }
 
