@@ -4,7 +4,7 @@
 // free the DLL; live on while the tracker's threads keep running, then do it all again.
 //
 // Usage: windows_layer_load_test <layer dll> <headset rigid-body id> <headset height in metres>
-// The server must be running; ORVIX_STANDIN_PORTS tells the client library where.
+// The motion-capture server must be running on this machine's standard ports.
 
 #include <windows.h>
 
