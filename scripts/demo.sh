@@ -1,12 +1,94 @@
 #!/usr/bin/env bash
-# The main job: installs what is missing, builds the layer and shows where it and its manifest are.
+# The main job: installs what is missing, builds the layer, the stand-in runtime, the demo and the
+# motion-capture simulator, then runs the demo for one lap of the simulator's walk with the layer
+# installed the way users install it, and shows what the application received.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
 cmake --preset default >/dev/null
-cmake --build --preset default -j "$(nproc)" --target tarvex_tracking
+cmake --build --preset default -j "$(nproc)" \
+    --target tarvex_tracking tarvex_standin_runtime tarvex-demo tarvex-mocap-sim
+
+build=$PWD/build/default
+out=$build/demo-output
+mkdir -p "$out"
+layer_log=$out/demo-full.log
+simulator_log=$out/simulator.log
+plot=$out/tarvex-demo-views.svg
+seconds=${TARVEX_DEMO_SECONDS:-20}
+
+work=$(mktemp -d)
+simulator_pid=
+cleanup() {
+    if [[ -n $simulator_pid ]]; then kill "$simulator_pid" 2>/dev/null || true; fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# The layer's settings: unicast to the simulator on this machine, headset rigid body 1, 64 mm.
+cat >"$work/TarvexOpenXRConfig.ini" <<'EOF'
+[SETTINGS]
+connectiontype = 0
+localaddress = 127.0.0.1
+serveraddress = 127.0.0.1
+hmdrbid = 1
+ipd = 64
+overrider = false
+controllerrrbid = 2
+overridel = false
+controllerlrbid = 3
+EOF
+
+# Installed as an implicit layer of this user (here a temporary data folder): the manifest names
+# the library by its full path.
+implicit=$work/data-home/openxr/1/api_layers/implicit.d
+mkdir -p "$implicit"
+sed "s#\"./libtarvex_tracking.so\"#\"$build/layer/libtarvex_tracking.so\"#" \
+    "$build/layer/XR_APILAYER_TARVEX_tracking_override.json" \
+    >"$implicit/XR_APILAYER_TARVEX_tracking_override.json"
 
 echo
-echo "Layer library: $PWD/build/default/layer/libtarvex_tracking.so"
-echo "Layer manifest: $PWD/build/default/layer/XR_APILAYER_TARVEX_tracking_override.json"
+echo "== simulator: circle walk with head turns on 127.0.0.1:1510 (log: $simulator_log)"
+"$build/tools/mocap-sim/tarvex-mocap-sim" --path circle >"$simulator_log" 2>&1 &
+simulator_pid=$!
+start_line=
+for _ in $(seq 100); do
+    start_line=$(grep -m1 '^tarvex-mocap-sim: started at monotonic ' "$simulator_log" || true)
+    if [[ -n $start_line ]] || ! kill -0 "$simulator_pid" 2>/dev/null; then break; fi
+    sleep 0.05
+done
+if [[ -z $start_line ]]; then
+    echo "the simulator did not start:" >&2
+    cat "$simulator_log" >&2
+    exit 1
+fi
+echo "$start_line"
+path_start=$(sed 's/^tarvex-mocap-sim: started at monotonic \([0-9.]*\) s.*/\1/' <<<"$start_line")
+
+echo
+echo "== demo: $seconds s through the OpenXR loader and the stand-in runtime"
+echo "   (the layer's per-frame lines go to $layer_log)"
+status=0
+XR_RUNTIME_JSON=$build/standins/runtime/tarvex_standin_runtime.json \
+    XDG_DATA_HOME=$work/data-home \
+    TARVEX_OPENXR_CONFIG=$work \
+    TARVEX_STANDIN_RUNTIME_RECORD=$out/runtime-record.txt \
+    "$build/tools/demo/tarvex-demo" --seconds "$seconds" --path-start "$path_start" \
+    --plot "$plot" --dump-views "$out/received-views.txt" >"$layer_log" 2>&1 &
+demo_pid=$!
+# Show the demo's own lines as they come, not the layer's per-frame ones.
+tail -n +1 -f --pid="$demo_pid" "$layer_log" |
+    grep --line-buffered -v -E '^(Position set|Position not set|Setting HMD pos to |Waiting$)' || true
+wait "$demo_pid" || status=$?
+
+kill -INT "$simulator_pid" 2>/dev/null || true
+wait "$simulator_pid" || true
+simulator_pid=
+echo
+echo "== simulator: $(tail -n 1 "$simulator_log")"
+echo
+echo "Full demo output with the layer's lines: $layer_log"
+echo "Views the application received:          $out/received-views.txt"
+echo "Picture (top-down, application frame):   $plot"
+exit "$status"

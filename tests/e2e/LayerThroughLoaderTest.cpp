@@ -210,11 +210,14 @@ TEST_P(CoreValidationAroundLayer, ReportsNothingOverTwoHundredFrames) {
     StartSimulator({"--pose", kWorkedExamplePose});
     const e2e::ChildRun run = RunDemo({"--frames", "200"});
     ASSERT_EQ(run.exitCode, 0) << run.output;
-    for (const char* name : {kCoreValidationName, kLayerName}) {
-        EXPECT_NE(run.output.find(std::string("succeeded loading layer ") + name),
-                  std::string::npos)
-            << run.output;
-    }
+    // Both in the chain, loaded in the enabled order (the first nearest the application).
+    const size_t validationLoaded =
+        run.output.find(std::string("succeeded loading layer ") + kCoreValidationName);
+    const size_t layerLoaded =
+        run.output.find(std::string("succeeded loading layer ") + kLayerName);
+    ASSERT_NE(validationLoaded, std::string::npos) << run.output;
+    ASSERT_NE(layerLoaded, std::string::npos) << run.output;
+    EXPECT_EQ(validationLoaded < layerLoaded, validationAbove) << run.output;
     EXPECT_EQ(e2e::ReadFile(reportFile), "");
     EXPECT_EQ(run.output.find("VUID"), std::string::npos) << run.output;
     ExpectWorkedExampleThroughout(200);

@@ -1,6 +1,7 @@
 #include "tools/demo/SvgPlot.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <limits>
 
@@ -10,6 +11,8 @@ namespace {
 constexpr double kSize = 800.0;
 constexpr double kMargin = 60.0;
 constexpr size_t kMaxDotsPerEye = 1500;
+constexpr double kHeadMarkSeconds = 0.5;
+constexpr double kForwardTickMetres = 0.1;
 
 struct Frame {
     double minX = std::numeric_limits<double>::max();
@@ -38,6 +41,31 @@ void Dots(std::FILE* out, const Frame& frame, const std::vector<ViewSample>& sam
         const XrVector3f& p = left ? samples[i].left.position : samples[i].right.position;
         std::fprintf(out, "<circle cx=\"%.1f\" cy=\"%.1f\" r=\"2\" fill=\"%s\"/>\n", frame.X(p.x),
                      frame.Y(p.z), colour);
+    }
+}
+
+// The eyes of one received pose joined by a bar, and a tick from their midpoint along the view's
+// forward direction (-Z turned by the heading), so that spacing and head turns can be seen.
+void HeadMarks(std::FILE* out, const Frame& frame, const std::vector<ViewSample>& samples) {
+    double next = samples.empty() ? 0.0 : samples.front().callSeconds;
+    for (const ViewSample& sample : samples) {
+        if (sample.callSeconds < next) {
+            continue;
+        }
+        next = sample.callSeconds + kHeadMarkSeconds;
+        const XrVector3f& l = sample.left.position;
+        const XrVector3f& r = sample.right.position;
+        const Vec3 mid = Midpoint(l, r);
+        const double heading = Heading(sample.left.orientation);
+        const Vec3 tip{mid.x - kForwardTickMetres * std::sin(heading), mid.y,
+                       mid.z - kForwardTickMetres * std::cos(heading)};
+        std::fprintf(out,
+                     "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"black\" "
+                     "stroke-width=\"1.5\"/>\n"
+                     "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"black\" "
+                     "stroke-width=\"1\"/>\n",
+                     frame.X(l.x), frame.Y(l.z), frame.X(r.x), frame.Y(r.z), frame.X(mid.x),
+                     frame.Y(mid.z), frame.X(tip.x), frame.Y(tip.z));
     }
 }
 
@@ -70,7 +98,7 @@ bool WritePlot(const std::string& file, const PlotInput& input) {
                  "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.0f\" height=\"%.0f\" "
                  "font-family=\"sans-serif\" font-size=\"14\">\n"
                  "<rect width=\"100%%\" height=\"100%%\" fill=\"white\"/>\n",
-                 kSize, kSize + 40.0);
+                 kSize, kSize + 60.0);
     if (!input.path.empty()) {
         std::fprintf(out,
                      "<polyline fill=\"none\" stroke=\"#1f77b4\" stroke-width=\"2\" points=\"");
@@ -81,6 +109,7 @@ bool WritePlot(const std::string& file, const PlotInput& input) {
     }
     Dots(out, frame, samples, true, "#d62728");
     Dots(out, frame, samples, false, "#2ca02c");
+    HeadMarks(out, frame, samples);
     if (input.runtimeViews) {
         for (const XrPosef* eye : {&input.runtimeViews->left, &input.runtimeViews->right}) {
             std::fprintf(
@@ -98,12 +127,16 @@ bool WritePlot(const std::string& file, const PlotInput& input) {
     std::fprintf(
         out,
         "<text x=\"10\" y=\"22\">Top-down view, application frame (x right, -z up)</text>\n"
+        "<text x=\"10\" y=\"42\" font-size=\"12\">%s</text>\n"
+        "<text x=\"10\" y=\"%.0f\">black: eyes of one received pose every %.1f s, tick forward"
+        "</text>\n"
         "<text x=\"10\" y=\"%.0f\" fill=\"#1f77b4\">simulator headset path</text>\n"
         "<text x=\"200\" y=\"%.0f\" fill=\"#d62728\">left eye received</text>\n"
         "<text x=\"350\" y=\"%.0f\" fill=\"#2ca02c\">right eye received</text>\n"
         "<text x=\"510\" y=\"%.0f\" fill=\"#7f7f7f\">runtime's own eyes</text>\n"
         "</svg>\n",
-        kSize + 25.0, kSize + 25.0, kSize + 25.0, kSize + 25.0);
+        input.caption.c_str(), kSize + 45.0, kHeadMarkSeconds, kSize + 25.0, kSize + 25.0,
+        kSize + 25.0, kSize + 25.0);
     return std::fclose(out) == 0;
 }
 

@@ -86,6 +86,13 @@ int main(int argc, char** argv) {
             plot.path = demo::PathInApplicationFrame(
                 summary.lag->alignmentYaw, run.samples.front().callSeconds - *options->pathStart,
                 run.samples.back().callSeconds - *options->pathStart);
+            char caption[200];
+            std::snprintf(caption, sizeof(caption),
+                          "simulator path after the layer's half turn and its yaw alignment "
+                          "(%.1f deg); received poses trail it by %.1f ms (median)",
+                          summary.lag->alignmentYaw * demo::kDegrees,
+                          summary.lag->medianSeconds * 1000.0);
+            plot.caption = caption;
         }
     }
     if (demo::WritePlot(options->plotPath, plot)) {
