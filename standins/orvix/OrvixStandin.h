@@ -17,7 +17,7 @@ inline constexpr ErrorCode Orvix_ErrorBadResponse = 6;
 inline constexpr int kOrvixAnswerTimeoutMs = 500;
 inline constexpr uint16_t kOrvixDefaultCommandPort = 1510;
 inline constexpr uint16_t kOrvixDefaultDataPort = 1511;
-inline constexpr const char* kOrvixDefaultMulticastGroup = "239.255.42.99";
+inline constexpr const char* kOrvixDefaultMulticastGroup = "239.255.60.60";
 
 // Changes what ports of 0 mean, and the command port discovery asks on, so that tests can run a
 // server on ports of their own. Zero restores the built-in default. Without a call, the

@@ -113,7 +113,7 @@ Network:
                             printed in the first line)
   --data-port PORT          port multicast frames go to (default 1511)
   --multicast               stream to the multicast group instead of to each client
-  --multicast-group GROUP   the group (default 239.255.42.99)
+  --multicast-group GROUP   the group (default 239.255.60.60)
 
 Stream:
   --rate HZ                 frames per second (default 240)

@@ -25,7 +25,7 @@ struct SimOptions {
     uint16_t commandPort = 1510;  // 0: let the system choose (tests)
     uint16_t dataPort = 1511;
     bool multicast = false;
-    std::string multicastGroup = "239.255.42.99";
+    std::string multicastGroup = "239.255.60.60";
     double rateHz = 240.0;
     int32_t headsetId = 1;
     int bodyCount = 4;
