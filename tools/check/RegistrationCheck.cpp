@@ -125,7 +125,9 @@ bool CheckManifest(const ManifestCandidate& candidate, const ManifestFindings& f
 }
 
 void CheckEnvironment(const std::vector<ManifestFindings>& ours, Report& report) {
-    std::set<std::string> disableNames{kDisableVariable};
+    // The loader honours the variable the manifest names; ours names DISABLE_..., and without a
+    // readable manifest that is the one to look at.
+    std::set<std::string> disableNames;
     std::set<std::string> enableNames;
     for (const ManifestFindings& findings : ours) {
         if (!findings.disableEnvironment.empty()) {
@@ -134,6 +136,9 @@ void CheckEnvironment(const std::vector<ManifestFindings>& ours, Report& report)
         if (!findings.enableEnvironment.empty()) {
             enableNames.insert(findings.enableEnvironment);
         }
+    }
+    if (disableNames.empty()) {
+        disableNames.insert(kDisableVariable);
     }
     bool disabled = false;
     for (const std::string& name : disableNames) {
@@ -145,12 +150,18 @@ void CheckEnvironment(const std::vector<ManifestFindings>& ours, Report& report)
                        "unset " + name + " in the environment that starts the application");
         }
     }
-    if (!disabled) {
+    std::string value;
+    if (disableNames.count(kDisableVariable) == 0 && VariableSet(kDisableVariable, &value)) {
+        report.Add(kSection, "disable", Verdict::kWarn,
+                   std::string(kDisableVariable) + " is set, but the manifest's switch is " +
+                       *disableNames.begin() + ", so it does not switch the layer off",
+                   "use " + *disableNames.begin() + " to switch the layer off");
+    } else if (!disabled) {
         report.Add(kSection, "disable", Verdict::kOk,
-                   std::string(kDisableVariable) + " is not set");
+                   *disableNames.begin() +
+                       (disableNames.size() > 1 ? " and the others are" : " is") + " not set");
     }
     for (const std::string& name : enableNames) {
-        std::string value;
         if (!VariableSet(name, &value)) {
             report.Add(kSection, "enable", Verdict::kFail,
                        "the manifest loads the layer only while " + name + " is set, and it is not",
