@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
 #include "tracking/MocapTracker.h"
 
 inline constexpr XrQuaternionf kIdentityQ{0, 0, 0, 1};
@@ -25,33 +26,16 @@ inline void ExpectPoseNear(const XrPosef& actual, const XrQuaternionf& orientati
     EXPECT_NEAR(actual.position.z, position.z, tolerance);
 }
 
-// Sets or, with null, removes the configuration variable of this process.
-inline void SetConfigVariable(const char* value) {
-#ifdef _WIN32
-    _putenv_s("TARVEX_OPENXR_CONFIG", value == nullptr ? "" : value);
-#else
-    if (value == nullptr) {
-        unsetenv("TARVEX_OPENXR_CONFIG");
-    } else {
-        setenv("TARVEX_OPENXR_CONFIG", value, 1);
-    }
-#endif
-}
-
 // A tracker of the test's own with the pose store set directly; the configuration variable
 // points at an empty directory, so a start-up that should not happen shows up as an error line.
 class OverrideFixture : public testing::Test {
 protected:
     void SetUp() override {
-        emptyDirectory = std::filesystem::temp_directory_path() /
-                         ("tarvex-override-" + std::to_string(::testing::UnitTest::GetInstance()
-                                                                  ->random_seed()) +
-                          "-" + testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(emptyDirectory);
-        SetConfigVariable(emptyDirectory.string().c_str());
+        emptyDirectory = MakeTemporaryDirectory();
+        SetVariable("TARVEX_OPENXR_CONFIG", emptyDirectory.string().c_str());
     }
     void TearDown() override {
-        SetConfigVariable(nullptr);
+        SetVariable("TARVEX_OPENXR_CONFIG", nullptr);
         std::filesystem::remove_all(emptyDirectory);
     }
 

@@ -13,56 +13,8 @@
 #include <string>
 
 #include "ScriptedOrvix.h"
+#include "TestSupport.h"
 #include "tracking/MocapTracker.h"
-
-// Settings that make a valid configuration file; tests replace or drop single keys.
-struct SettingsFile {
-    std::map<std::string, std::string> values{
-        {"connectiontype", "1"},
-        {"localaddress", "127.0.0.1"},
-        {"serveraddress", "127.0.0.2"},
-        {"hmdrbid", "7"},
-        {"ipd", "63.5"},
-        {"overrider", "true"},
-        {"controllerrrbid", "11"},
-        {"overridel", "no"},
-        {"controllerlrbid", "12"},
-    };
-    std::string section = "SETTINGS";
-
-    std::string Text() const {
-        std::string text = "[" + section + "]\n";
-        for (const auto& [key, value] : values) {
-            text += key + " = " + value + "\n";
-        }
-        return text;
-    }
-};
-
-// Sets or, with null, removes an environment variable of this process.
-inline void SetVariable(const char* name, const char* value) {
-#ifdef _WIN32
-    _putenv_s(name, value == nullptr ? "" : value);
-#else
-    if (value == nullptr) {
-        unsetenv(name);
-    } else {
-        setenv(name, value, 1);
-    }
-#endif
-}
-
-// A new empty directory under the system's temporary directory.
-inline std::filesystem::path MakeTemporaryDirectory() {
-    std::random_device random;
-    for (;;) {
-        const auto path = std::filesystem::temp_directory_path() /
-                          ("tracker_test_" + std::to_string(random()) + std::to_string(random()));
-        if (std::filesystem::create_directory(path)) {
-            return path;
-        }
-    }
-}
 
 // Runs body with standard output captured and returns what it printed.
 inline std::string CapturedOutput(const std::function<void()>& body) {

@@ -1,0 +1,65 @@
+#pragma once
+
+// Helpers that several suites share: the process environment, temporary directories and
+// configuration files.
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <string>
+
+// Sets or, with null, removes an environment variable of this process.
+inline void SetVariable(const char* name, const char* value) {
+#ifdef _WIN32
+    _putenv_s(name, value == nullptr ? "" : value);
+#else
+    if (value == nullptr) {
+        unsetenv(name);
+    } else {
+        setenv(name, value, 1);
+    }
+#endif
+}
+
+// A new empty directory under the system's temporary directory.
+inline std::filesystem::path MakeTemporaryDirectory() {
+    std::random_device random;
+    for (;;) {
+        const auto path = std::filesystem::temp_directory_path() /
+                          ("tarvex_test_" + std::to_string(random()) + std::to_string(random()));
+        if (std::filesystem::create_directory(path)) {
+            return path;
+        }
+    }
+}
+
+// Settings that make a valid configuration file; tests replace or drop single keys.
+struct SettingsFile {
+    std::map<std::string, std::string> values{
+        {"connectiontype", "1"},
+        {"localaddress", "127.0.0.1"},
+        {"serveraddress", "127.0.0.2"},
+        {"hmdrbid", "7"},
+        {"ipd", "63.5"},
+        {"overrider", "true"},
+        {"controllerrrbid", "11"},
+        {"overridel", "no"},
+        {"controllerlrbid", "12"},
+    };
+    std::string section = "SETTINGS";
+
+    std::string Text() const {
+        std::string text = "[" + section + "]\n";
+        for (const auto& [key, value] : values) {
+            text += key + " = " + value + "\n";
+        }
+        return text;
+    }
+
+    // Writes TarvexOpenXRConfig.ini into the directory.
+    void WriteTo(const std::filesystem::path& directory) const {
+        std::ofstream(directory / "TarvexOpenXRConfig.ini", std::ios::binary) << Text();
+    }
+};
