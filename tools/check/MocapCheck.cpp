@@ -19,6 +19,9 @@ namespace {
 constexpr const char* kSection = "mocap";
 
 std::string Text(double value) {
+    if (value == 0.0) {
+        value = 0.0;  // no "-0" in the report
+    }
     std::ostringstream out;
     out.precision(4);
     out << value;
@@ -211,10 +214,13 @@ void CheckMotionCapture(const TrackingSettings& settings, double seconds, Report
     std::string server = settings.serverAddress;
     int32_t mode = configured.connectionType;
 
+    Verdict serverVerdict = Verdict::kOk;
+    std::string serverMessage;
+    std::string serverAdvice;
     if (connection.client) {
         facts.Set("found_by", "configured address");
-        report.Add(kSection, "server", Verdict::kOk,
-                   "server " + server + " answered at the configured address (" + Mode(mode) + ")");
+        serverMessage =
+            "server " + server + " answered at the configured address (" + Mode(mode) + ")";
     } else {
         // The layer's watchdog falls back on discovery; do the same, for the capture time.
         DiscoveryWait wait;
@@ -256,11 +262,11 @@ void CheckMotionCapture(const TrackingSettings& settings, double seconds, Report
                        "check the server's streaming settings and the firewall");
             return;
         }
-        report.Add(kSection, "server", Verdict::kWarn,
-                   failed + "; discovery found " + server + " (" + Mode(mode) +
-                       "), which the layer's watchdog will connect to after a delay",
-                   "set serveraddress to " + server + " and localaddress to " + localAddress +
-                       " so that the first connection succeeds");
+        serverVerdict = Verdict::kWarn;
+        serverMessage = failed + "; discovery found " + server + " (" + Mode(mode) +
+                        "), which the layer's watchdog will connect to after a delay";
+        serverAdvice = "set serveraddress to " + server + " and localaddress to " + localAddress +
+                       " so that the first connection succeeds";
     }
     facts.Set("server", server);
     facts.Set("mode", Mode(mode));
@@ -268,11 +274,14 @@ void CheckMotionCapture(const TrackingSettings& settings, double seconds, Report
     OrvixClient& client = *connection.client;
     sServerDescription description{};
     if (client.GetServerDescription(&description) == ErrorCode_OK && description.hostPresent) {
-        facts.Set("host", std::string(description.hostComputerName,
-                                      strnlen(description.hostComputerName, 256)));
-        facts.Set("application",
-                  std::string(description.hostApp, strnlen(description.hostApp, 256)));
+        const std::string host(description.hostComputerName,
+                               strnlen(description.hostComputerName, 256));
+        const std::string application(description.hostApp, strnlen(description.hostApp, 256));
+        facts.Set("host", host);
+        facts.Set("application", application);
+        serverMessage += ": host \"" + host + "\", application \"" + application + "\"";
     }
+    report.Add(kSection, "server", serverVerdict, serverMessage, serverAdvice);
     // The layer resets the subscriptions when its settings say unicast, whoever it connected to.
     if (settings.connectionType == 1) {
         const std::string problem = ResetSubscriptions(client);
