@@ -71,7 +71,9 @@ ManifestFindings ReadManifest(const ManifestCandidate& candidate) {
         const std::filesystem::path library(findings.libraryPath);
         const bool hasFolder = findings.libraryPath.find('/') != std::string::npos ||
                                findings.libraryPath.find('\\') != std::string::npos;
-        if (library.is_absolute()) {
+        // A path rooted without a drive ("\\lib\\x.dll") counts from the current drive, as the
+        // system resolves it; only a path without root counts from the manifest's folder.
+        if (library.is_absolute() || library.has_root_directory()) {
             findings.resolvedLibrary = library.lexically_normal().string();
         } else if (hasFolder) {
             const std::filesystem::path folder =
