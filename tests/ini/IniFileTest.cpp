@@ -222,6 +222,10 @@ TEST_F(IniFileTest, UnreadablePathsAreNotFound) {
 
 TEST_F(IniFileTest, FileIsClosedWhenReadingFails) {
     const fs::path descriptors = "/proc/self/fd";
+#ifdef _WIN32
+    // Under Wine this lists the Unix descriptors Wine itself opens and closes, not our files.
+    GTEST_SKIP() << "Windows lists no open descriptors";
+#endif
     if (!fs::exists(descriptors)) {
         GTEST_SKIP() << "this system lists no open descriptors";
     }
