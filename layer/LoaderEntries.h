@@ -1,6 +1,6 @@
 #pragma once
 
-#include "layer/Export.h"
+#include "platform/Export.h"
 #include "layer/LoaderInterface.h"
 
 TARVEX_EXPORT XrResult XRAPI_CALL xrNegotiateLoaderApiLayerInterface(
