@@ -139,6 +139,23 @@ TEST_F(MocapCheckTest, AServerFoundOnlyByDiscoveryWarns) {
     EXPECT_EQ(OnlyLineOf(report, "headset").verdict, Verdict::kOk);
 }
 
+TEST_F(MocapCheckTest, AServerThatRefusesFailsWithItsCode) {
+    SimOptions options = FixedPoseServer();
+    options.refuse = true;
+    options.refuseCode = 42;
+    StartServer(options);
+    const Report report = Check(Settings());
+    EXPECT_FALSE(report.Passed());
+    const CheckLine line = OnlyLineOf(report, "server");
+    EXPECT_EQ(line.verdict, Verdict::kFail);
+    EXPECT_NE(line.message.find("configured address (error code 42)"), std::string::npos)
+        << line.message;
+    EXPECT_NE(line.message.find("discovery found 127.0.0.1, but connecting to it failed (error "
+                                "code 42)"),
+              std::string::npos)
+        << line.message;
+}
+
 TEST_F(MocapCheckTest, AServerThatStreamsNothingFails) {
     SimOptions options = FixedPoseServer();
     options.stopAfterSeconds = 0.0;

@@ -273,7 +273,17 @@ void CheckMotionCapture(const TrackingSettings& settings, double seconds, Report
 
     OrvixClient& client = *connection.client;
     sServerDescription description{};
-    if (client.GetServerDescription(&description) == ErrorCode_OK && description.hostPresent) {
+    const ErrorCode descriptionCode = client.GetServerDescription(&description);
+    if (descriptionCode != ErrorCode_OK) {
+        // The layer drops a connection whose server description it cannot get.
+        report.Add(kSection, "server", Verdict::kFail,
+                   serverMessage + ", but gave no server description (error code " +
+                       std::to_string(descriptionCode) + "): the layer disconnects",
+                   "check the server's version and its streaming settings");
+        Disconnect(client);
+        return;
+    }
+    if (description.hostPresent) {
         const std::string host(description.hostComputerName,
                                strnlen(description.hostComputerName, 256));
         const std::string application(description.hostApp, strnlen(description.hostApp, 256));
