@@ -95,7 +95,10 @@ public:
             failed_ = true;
             return false;
         }
-        std::memcpy(out, data_ + offset_, count);
+        // An empty payload's buffer may be null, which memcpy must not be given even for 0 bytes.
+        if (count > 0) {
+            std::memcpy(out, data_ + offset_, count);
+        }
         offset_ += count;
         return true;
     }
