@@ -25,6 +25,7 @@ public:
                    std::string advice = {});
 
     // Facts of one section for the machine-readable form ("settings", "frame_rate_hz", ...).
+    // The reference stays valid until another section's facts are first asked for.
     JsonValue& Facts(const std::string& section);
 
     const std::vector<CheckLine>& Lines() const { return lines_; }
