@@ -1,5 +1,6 @@
 #include <cstring>
 #include <functional>
+#include <ostream>
 #include <string>
 
 #include "LayerFixture.h"
@@ -11,6 +12,9 @@ struct RefusedCreation {
     std::string name;
     std::function<void(LoaderCreateRecords&)> change;
 };
+
+// Test names and failure messages show the case by its name.
+void PrintTo(const RefusedCreation& testCase, std::ostream* out) { *out << testCase.name; }
 
 class RefusedCreationTest : public LayerFixture,
                             public testing::WithParamInterface<RefusedCreation> {};

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <functional>
+#include <ostream>
 #include <string>
 
 #include "FakeNextElement.h"
@@ -16,6 +17,9 @@ struct NegotiationCase {
     const char* layerName;
     XrResult expected;
 };
+
+// Test names and failure messages show the case by its name.
+void PrintTo(const NegotiationCase& testCase, std::ostream* out) { *out << testCase.name; }
 
 class NegotiationTest : public testing::TestWithParam<NegotiationCase> {};
 

@@ -1,5 +1,6 @@
 #include <array>
 #include <cstring>
+#include <ostream>
 #include <string>
 
 #include "FakeRuntime.h"
@@ -62,6 +63,9 @@ struct EarlyReturn {
     uint32_t writtenCount;
     XrViewConfigurationType type;
 };
+
+// Test names and failure messages show the case by its name.
+void PrintTo(const EarlyReturn& testCase, std::ostream* out) { *out << testCase.name; }
 
 class LocateViewsEarlyReturnTest : public LocateViewsOverrideTest,
                                    public testing::WithParamInterface<EarlyReturn> {};

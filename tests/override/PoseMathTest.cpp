@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "override/QuaternionMath.h"
@@ -36,6 +37,9 @@ struct YawOnlyCase {
     XrQuaternionf input;
     XrQuaternionf expected;
 };
+
+// Test names and failure messages show the case by its name.
+void PrintTo(const YawOnlyCase& testCase, std::ostream* out) { *out << testCase.name; }
 
 class YawOnlyTest : public testing::TestWithParam<YawOnlyCase> {};
 

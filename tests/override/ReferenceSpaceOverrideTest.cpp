@@ -1,4 +1,5 @@
 #include <cstring>
+#include <ostream>
 #include <string>
 
 #include "FakeRuntime.h"
@@ -64,6 +65,9 @@ struct OffsetCase {
     XrQuaternionf stored;
     XrQuaternionf expected;
 };
+
+// Test names and failure messages show the case by its name.
+void PrintTo(const OffsetCase& testCase, std::ostream* out) { *out << testCase.name; }
 
 class ReferenceSpaceOffsetTest : public ReferenceSpaceOverrideTest,
                                  public testing::WithParamInterface<OffsetCase> {};
