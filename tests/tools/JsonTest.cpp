@@ -109,6 +109,26 @@ TEST(JsonTest, WrittenTextReadsBackTheSame) {
     EXPECT_EQ(parsed.value->AsObject()->at(2).first, "count");
 }
 
+TEST(JsonTest, TextThatIsNotUtf8IsWrittenAsLatin1) {
+    struct Case {
+        std::string text;
+        std::string written;
+    };
+    const Case cases[] = {
+        {"J\xC3\xB6rg", "\"J\xC3\xB6rg\""},             // UTF-8 kept
+        {"J\xF6rg", "\"J\\u00f6rg\""},                  // a Windows code-page byte
+        {"\xE2\x82", "\"\\u00e2\\u0082\""},             // cut-off sequence
+        {"\xC0\xAF", "\"\\u00c0\\u00af\""},             // overlong form
+        {"\xED\xA0\x80", "\"\\u00ed\\u00a0\\u0080\""},  // encoded surrogate
+        {"\xF0\x9F\x98\x80", "\"\xF0\x9F\x98\x80\""},   // four bytes kept
+    };
+    for (const Case& c : cases) {
+        const std::string written = JsonValue(c.text).Write();
+        EXPECT_EQ(written, c.written);
+        EXPECT_TRUE(ParseJson(written).value) << written;
+    }
+}
+
 TEST(JsonTest, NonFiniteNumbersAreWrittenAsNull) {
     const JsonValue value(JsonValue::Array{std::numeric_limits<double>::quiet_NaN(),
                                            std::numeric_limits<double>::infinity()});

@@ -295,9 +295,62 @@ private:
     size_t pos_ = 0;
 };
 
+// Length of the well-formed UTF-8 sequence at text[i], or 0 when there is none.
+size_t Utf8SequenceLength(const std::string& text, size_t i) {
+    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    size_t length = 0;
+    unsigned minimum = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        minimum = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        minimum = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        minimum = 0x10000;
+    } else {
+        return 0;
+    }
+    if (i + length > text.size()) {
+        return 0;
+    }
+    unsigned code = lead & (0x7Fu >> length);
+    for (size_t k = 1; k < length; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80) {
+            return 0;
+        }
+        code = (code << 6) | (byte(i + k) & 0x3Fu);
+    }
+    const bool surrogate = code >= 0xD800 && code < 0xE000;
+    return code >= minimum && code <= 0x10FFFF && !surrogate ? length : 0;
+}
+
+void AppendEscaped(std::string& out, unsigned code) {
+    char escaped[8];
+    std::snprintf(escaped, sizeof escaped, "\\u%04x", code);
+    out += escaped;
+}
+
+// Texts from the system (paths, registry names) need not be UTF-8, as on Windows with a non-ASCII
+// user name; a byte that starts no well-formed sequence is taken as Latin-1, so the document
+// stays valid.
 void WriteString(std::string& out, const std::string& text) {
     out += '"';
-    for (const char c : text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const auto code = static_cast<unsigned char>(c);
+        if (code >= 0x80) {
+            const size_t length = Utf8SequenceLength(text, i);
+            if (length == 0) {
+                AppendEscaped(out, code);
+            } else {
+                out.append(text, i, length);
+                i += length - 1;
+            }
+            continue;
+        }
         switch (c) {
             case '"':
                 out += "\\\"";
@@ -315,10 +368,8 @@ void WriteString(std::string& out, const std::string& text) {
                 out += "\\t";
                 break;
             default:
-                if (static_cast<unsigned char>(c) < 0x20) {
-                    char escaped[8];
-                    std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-                    out += escaped;
+                if (code < 0x20) {
+                    AppendEscaped(out, code);
                 } else {
                     out += c;
                 }

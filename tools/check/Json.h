@@ -40,7 +40,7 @@ public:
     // Adds or replaces a member; turns a null value into an object first.
     JsonValue& Set(const std::string& name, JsonValue value);
 
-    // Compact text, with the non-ASCII bytes of strings passed through as they are.
+    // Compact text. Well-formed UTF-8 in strings is kept; other bytes are escaped as Latin-1.
     std::string Write() const;
 
 private:
