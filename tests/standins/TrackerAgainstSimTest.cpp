@@ -80,7 +80,7 @@ std::string StartupLines(const std::string& output) {
 }
 
 TEST_F(TrackerAgainstSimTest, UnicastStartUpResetsSubscriptionsAndStoresTheHeadset) {
-    StartServer(FixedHeadset());
+    ASSERT_NO_FATAL_FAILURE(StartServer(FixedHeadset()));
     settings.values["connectiontype"] = "0";
     settings.WriteTo(directory);
 
@@ -103,7 +103,7 @@ TEST_F(TrackerAgainstSimTest, UnicastStartUpResetsSubscriptionsAndStoresTheHeads
 TEST_F(TrackerAgainstSimTest, MulticastStartUpSendsNoCommands) {
     SimOptions options = FixedHeadset();
     options.multicast = true;
-    StartServer(options);
+    ASSERT_NO_FATAL_FAILURE(StartServer(options));
     settings.values["connectiontype"] = "1";
     settings.WriteTo(directory);
 
@@ -123,7 +123,7 @@ TEST_F(TrackerAgainstSimTest, RecoversByDiscoveryWhenTheStreamPausesAndResumes) 
     SimOptions options;  // a walk, so that resumed poses differ from the held one
     options.pauseAfterSeconds = 1.0;
     options.pauseForSeconds = 7.0;
-    StartServer(options);
+    ASSERT_NO_FATAL_FAILURE(StartServer(options));
     settings.values["connectiontype"] = "0";
     settings.WriteTo(directory);
 
