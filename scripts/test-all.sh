@@ -17,6 +17,7 @@ configure_and_build() {
 echo "== fuzzing the INI reader (clang, ASan+UBSan)"
 configure_and_build fuzz
 ctest --preset fuzz
+grep -hE "^Done [0-9]+ runs" build/fuzz/Testing/Temporary/LastTest.log || true
 
 echo "== ThreadSanitizer"
 configure_and_build tsan
