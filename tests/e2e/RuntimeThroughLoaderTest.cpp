@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "LoaderRecords.h"
 #include "layer/LoaderInterface.h"
 #include "tests/e2e/ChildProcess.h"
 
@@ -226,19 +227,8 @@ TEST(StandinRuntimeLibrary, NegotiatesAndRefusesUnknownFunctions) {
     ASSERT_NE(negotiate, nullptr);
     EXPECT_EQ(dlsym(library, "xrGetInstanceProcAddr"), nullptr);
 
-    XrNegotiateLoaderInfo loaderInfo{XR_LOADER_INTERFACE_STRUCT_LOADER_INFO,
-                                     XR_LOADER_INFO_STRUCT_VERSION,
-                                     sizeof(XrNegotiateLoaderInfo),
-                                     1,
-                                     1,
-                                     XR_MAKE_VERSION(1, 0, 0),
-                                     XR_MAKE_VERSION(1, 0x3ff, 0xfff)};
-    XrNegotiateRuntimeRequest request{XR_LOADER_INTERFACE_STRUCT_RUNTIME_REQUEST,
-                                      XR_RUNTIME_INFO_STRUCT_VERSION,
-                                      sizeof(XrNegotiateRuntimeRequest),
-                                      0,
-                                      0,
-                                      nullptr};
+    const XrNegotiateLoaderInfo loaderInfo = DebianLoaderInfo();
+    XrNegotiateRuntimeRequest request = EmptyRuntimeRequest();
     ASSERT_EQ(negotiate(&loaderInfo, &request), XR_SUCCESS);
     ASSERT_NE(request.getInstanceProcAddr, nullptr);
     EXPECT_EQ(request.runtimeInterfaceVersion, 1u);

@@ -64,26 +64,6 @@ XrResult XRAPI_CALL FakeCreateApiLayerInstance(const XrInstanceCreateInfo* info,
     return fake.createResult;
 }
 
-XrNegotiateLoaderInfo LoaderInfo() {
-    XrNegotiateLoaderInfo info{};
-    info.structType = XR_LOADER_INTERFACE_STRUCT_LOADER_INFO;
-    info.structVersion = XR_LOADER_INFO_STRUCT_VERSION;
-    info.structSize = sizeof(XrNegotiateLoaderInfo);
-    info.minInterfaceVersion = 1;
-    info.maxInterfaceVersion = 1;
-    info.minApiVersion = XR_MAKE_VERSION(1, 0, 0);
-    info.maxApiVersion = XR_MAKE_VERSION(1, 0x3ff, 0xfff);
-    return info;
-}
-
-XrNegotiateApiLayerRequest EmptyRequest() {
-    XrNegotiateApiLayerRequest request{};
-    request.structType = XR_LOADER_INTERFACE_STRUCT_API_LAYER_REQUEST;
-    request.structVersion = XR_API_LAYER_INFO_STRUCT_VERSION;
-    request.structSize = sizeof(XrNegotiateApiLayerRequest);
-    return request;
-}
-
 LoaderCreateRecords::LoaderCreateRecords() {
     nextInfo.structType = XR_LOADER_INTERFACE_STRUCT_API_LAYER_NEXT_INFO;
     nextInfo.structVersion = XR_API_LAYER_NEXT_INFO_STRUCT_VERSION;

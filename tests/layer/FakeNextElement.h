@@ -36,9 +36,7 @@ XrResult XRAPI_CALL FakeCreateApiLayerInstance(const XrInstanceCreateInfo* info,
                                                const XrApiLayerCreateInfo* apiLayerInfo,
                                                XrInstance* instance);
 
-// The records the loader hands to a layer, filled as Debian's loader fills them.
-XrNegotiateLoaderInfo LoaderInfo();
-XrNegotiateApiLayerRequest EmptyRequest();
+// The creation records the loader hands to a layer, over this fake next element.
 struct LoaderCreateRecords {
     XrApiLayerNextInfo nextInfo{};
     XrApiLayerNextInfo furtherNext{};

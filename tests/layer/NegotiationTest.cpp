@@ -5,7 +5,7 @@
 #include <ostream>
 #include <string>
 
-#include "FakeNextElement.h"
+#include "LoaderRecords.h"
 #include "layer/LayerConstants.h"
 #include "layer/LoaderEntries.h"
 
@@ -24,8 +24,8 @@ void PrintTo(const NegotiationCase& testCase, std::ostream* out) { *out << testC
 class NegotiationTest : public testing::TestWithParam<NegotiationCase> {};
 
 TEST_P(NegotiationTest, AcceptsOnlyWhatTheLayerSupports) {
-    XrNegotiateLoaderInfo info = LoaderInfo();
-    XrNegotiateApiLayerRequest request = EmptyRequest();
+    XrNegotiateLoaderInfo info = DebianLoaderInfo();
+    XrNegotiateApiLayerRequest request = EmptyApiLayerRequest();
     GetParam().change(info, request);
     const XrNegotiateApiLayerRequest before = request;
 
@@ -101,8 +101,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& testCase) { return testCase.param.name; });
 
 TEST(NegotiationNullRecords, AreRefused) {
-    XrNegotiateLoaderInfo info = LoaderInfo();
-    XrNegotiateApiLayerRequest request = EmptyRequest();
+    XrNegotiateLoaderInfo info = DebianLoaderInfo();
+    XrNegotiateApiLayerRequest request = EmptyApiLayerRequest();
     EXPECT_EQ(xrNegotiateLoaderApiLayerInterface(nullptr, kLayerName, &request),
               XR_ERROR_INITIALIZATION_FAILED);
     EXPECT_EQ(xrNegotiateLoaderApiLayerInterface(&info, kLayerName, nullptr),

@@ -9,10 +9,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <thread>
 
-#include "layer/LoaderInterface.h"
+#include "LoaderRecords.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -68,16 +68,8 @@ struct LoadedLayer {
             dlsym(library, "xrNegotiateLoaderApiLayerInterface"));
         ASSERT_NE(negotiate, nullptr);
 
-        XrNegotiateLoaderInfo info{XR_LOADER_INTERFACE_STRUCT_LOADER_INFO,
-                                   XR_LOADER_INFO_STRUCT_VERSION,
-                                   sizeof(XrNegotiateLoaderInfo),
-                                   1,
-                                   1,
-                                   XR_MAKE_VERSION(1, 0, 0),
-                                   XR_MAKE_VERSION(1, 0x3ff, 0xfff)};
-        XrNegotiateApiLayerRequest request{XR_LOADER_INTERFACE_STRUCT_API_LAYER_REQUEST,
-                                           XR_API_LAYER_INFO_STRUCT_VERSION,
-                                           sizeof(XrNegotiateApiLayerRequest)};
+        const XrNegotiateLoaderInfo info = DebianLoaderInfo();
+        XrNegotiateApiLayerRequest request = EmptyApiLayerRequest();
         ASSERT_EQ(negotiate(&info, "XR_APILAYER_TARVEX_tracking_override", &request), XR_SUCCESS);
         getInstanceProcAddr = request.getInstanceProcAddr;
 
@@ -119,19 +111,9 @@ struct LoadedLayer {
 };
 
 TEST(LayerLibrary, SurvivesUnloadWhileTheTrackerRunsAndServesANewInstance) {
-    const auto directory = std::filesystem::temp_directory_path() / "tarvex-unload-test";
-    std::filesystem::create_directories(directory);
-    std::ofstream(directory / "TarvexOpenXRConfig.ini") << "[SETTINGS]\n"
-                                                           "connectiontype = 0\n"
-                                                           "localaddress = 127.0.0.1\n"
-                                                           "serveraddress = 127.0.0.1\n"
-                                                           "hmdrbid = 1\n"
-                                                           "ipd = 64\n"
-                                                           "overrider = false\n"
-                                                           "controllerrrbid = 2\n"
-                                                           "overridel = false\n"
-                                                           "controllerlrbid = 3\n";
-    setenv("TARVEX_OPENXR_CONFIG", directory.c_str(), 1);
+    const auto directory = MakeTemporaryDirectory();
+    SettingsFile{}.WriteTo(directory);
+    SetVariable("TARVEX_OPENXR_CONFIG", directory.c_str());
 
     {
         LoadedLayer first;

@@ -18,6 +18,7 @@
 #include <string>
 #include <thread>
 
+#include "LoaderRecords.h"
 #include "tests/windows/FakeNextElement.h"
 
 namespace {
@@ -58,16 +59,8 @@ public:
         if (!Check(negotiate != nullptr, "the DLL exports xrNegotiateLoaderApiLayerInterface")) {
             return;
         }
-        XrNegotiateLoaderInfo info{XR_LOADER_INTERFACE_STRUCT_LOADER_INFO,
-                                   XR_LOADER_INFO_STRUCT_VERSION,
-                                   sizeof(XrNegotiateLoaderInfo),
-                                   1,
-                                   1,
-                                   XR_MAKE_VERSION(1, 0, 0),
-                                   XR_MAKE_VERSION(1, 0x3ff, 0xfff)};
-        XrNegotiateApiLayerRequest request{XR_LOADER_INTERFACE_STRUCT_API_LAYER_REQUEST,
-                                           XR_API_LAYER_INFO_STRUCT_VERSION,
-                                           sizeof(XrNegotiateApiLayerRequest)};
+        const XrNegotiateLoaderInfo info = DebianLoaderInfo();
+        XrNegotiateApiLayerRequest request = EmptyApiLayerRequest();
         if (!Check(negotiate(&info, kLayerName, &request) == XR_SUCCESS &&
                        request.getInstanceProcAddr != nullptr &&
                        request.createApiLayerInstance != nullptr,
