@@ -84,10 +84,24 @@ void PrintStats(const char* label, const EyeStats& stats) {
                 stats.head.x, stats.head.y, stats.head.z, stats.headingDegrees, stats.separationMm);
 }
 
+// The layer writes its own lines to the same standard output from its frame thread; holding the
+// stream keeps them from landing inside ours.
+class StdoutHeld {
+public:
+    StdoutHeld() { flockfile(stdout); }
+    ~StdoutHeld() {
+        std::fflush(stdout);
+        funlockfile(stdout);
+    }
+    StdoutHeld(const StdoutHeld&) = delete;
+    StdoutHeld& operator=(const StdoutHeld&) = delete;
+};
+
 }  // namespace
 
 void PrintProgress(const ViewSample& received, uint64_t frames,
                    const std::optional<RecordedViews>& runtime) {
+    const StdoutHeld held;
     std::printf("frame %5llu  ", static_cast<unsigned long long>(frames));
     if (runtime) {
         PrintStats("runtime:", Stats(runtime->left, runtime->right));
@@ -97,10 +111,10 @@ void PrintProgress(const ViewSample& received, uint64_t frames,
     std::printf("  |  ");
     PrintStats("received:", Stats(received.left, received.right));
     std::printf("\n");
-    std::fflush(stdout);
 }
 
 void PrintSummary(const SummaryInput& input) {
+    const StdoutHeld held;
     const RunResult& run = *input.run;
     std::printf("\nSummary\n");
     std::printf("  frames: %llu, views located: %zu, projection layers submitted: %llu\n",
