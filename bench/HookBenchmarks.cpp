@@ -7,6 +7,7 @@
 #include <cstring>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "AllocationCounter.h"
@@ -101,6 +102,23 @@ void EndFrame(benchmark::State& state) {
     RunCounted(state, [&] { benchmark::DoNotOptimize(End(XR_NULL_HANDLE, &frame)); });
 }
 
+// The frame thread's work per motion-capture frame: find the headset, store its pose, log it.
+void FrameIntake(benchmark::State& state) {
+    MocapTracker tracker;
+    tracker.hmdRigidBodyId = 3;
+    auto client = std::make_unique<OrvixClient>();
+    tracker.client = client.get();
+    auto frame = std::make_unique<sFrameOfMocapData>();
+    frame->nRigidBodies = 4;
+    for (int32_t i = 0; i < frame->nRigidBodies; ++i) {
+        frame->rigidBodies[i] = {i + 1, 1.0f, 1.5f, 2.0f, 0.0f, 0.2588190f, 0.0f, 0.9659258f};
+    }
+    frame->cameraMidExposureTimestamp = 1;  // long past: the frame is accepted
+    RunCounted(state, [&] { tracker.OnFrame(frame.get()); });
+    tracker.client = nullptr;
+}
+
+BENCHMARK(FrameIntake)->Name("frame intake");
 BENCHMARK(LocateViews<&RuntimeLocateViews>)->Name("xrLocateViews/direct");
 BENCHMARK(LocateViews<&HookLocateViews>)->Name("xrLocateViews/hook");
 BENCHMARK(EndFrame<&RuntimeEndFrame>)->Name("xrEndFrame/direct");
