@@ -10,7 +10,9 @@ std::atomic<uint64_t> allocations{0};
 
 }  // namespace
 
-uint64_t AllocationCount() { return allocations.load(std::memory_order_relaxed); }
+uint64_t AllocationCount() {
+    return allocations.load(std::memory_order_relaxed);
+}
 
 void* operator new(std::size_t size) {
     allocations.fetch_add(1, std::memory_order_relaxed);
@@ -20,5 +22,9 @@ void* operator new(std::size_t size) {
     throw std::bad_alloc();
 }
 
-void operator delete(void* memory) noexcept { std::free(memory); }
-void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
+void operator delete(void* memory) noexcept {
+    std::free(memory);
+}
+void operator delete(void* memory, std::size_t) noexcept {
+    std::free(memory);
+}

@@ -8,7 +8,9 @@
 
 namespace {
 
-bool IsLayerName(const char* name) { return std::strcmp(name, kLayerName) == 0; }
+bool IsLayerName(const char* name) {
+    return std::strcmp(name, kLayerName) == 0;
+}
 
 bool AcceptsLoaderInfo(const XrNegotiateLoaderInfo& info) {
     return info.structType == XR_LOADER_INTERFACE_STRUCT_LOADER_INFO &&
@@ -26,7 +28,8 @@ bool AcceptsRequestHeader(const XrNegotiateApiLayerRequest& request) {
 }
 
 bool AcceptsCreateInfo(const XrApiLayerCreateInfo* info) {
-    return info != nullptr && info->structType == XR_LOADER_INTERFACE_STRUCT_API_LAYER_CREATE_INFO &&
+    return info != nullptr &&
+           info->structType == XR_LOADER_INTERFACE_STRUCT_API_LAYER_CREATE_INFO &&
            info->structVersion >= XR_API_LAYER_CREATE_INFO_STRUCT_VERSION &&
            info->structSize >= sizeof(XrApiLayerCreateInfo);
 }
@@ -40,9 +43,9 @@ bool AcceptsNextInfo(const XrApiLayerNextInfo* next) {
 
 }  // namespace
 
-XrResult XRAPI_CALL xrNegotiateLoaderApiLayerInterface(const XrNegotiateLoaderInfo* loaderInfo,
-                                                       const char* apiLayerName,
-                                                       XrNegotiateApiLayerRequest* apiLayerRequest) {
+XrResult XRAPI_CALL xrNegotiateLoaderApiLayerInterface(
+    const XrNegotiateLoaderInfo* loaderInfo, const char* apiLayerName,
+    XrNegotiateApiLayerRequest* apiLayerRequest) {
     if (loaderInfo == nullptr || apiLayerRequest == nullptr || !AcceptsLoaderInfo(*loaderInfo) ||
         !AcceptsRequestHeader(*apiLayerRequest) || !IsLayerName(apiLayerName)) {
         return XR_ERROR_INITIALIZATION_FAILED;

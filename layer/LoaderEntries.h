@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/Export.h"
 #include "layer/LoaderInterface.h"
+#include "platform/Export.h"
 
 TARVEX_EXPORT XrResult XRAPI_CALL xrNegotiateLoaderApiLayerInterface(
     const XrNegotiateLoaderInfo* loaderInfo, const char* apiLayerName,

@@ -36,7 +36,9 @@ OpenXRLayer& OpenXRLayer::Get() {
     return *layer;
 }
 
-void OpenXRLayer::Destroy() { std::unique_ptr<OpenXRLayer>(instance_.exchange(nullptr)).reset(); }
+void OpenXRLayer::Destroy() {
+    std::unique_ptr<OpenXRLayer>(instance_.exchange(nullptr)).reset();
+}
 
 XrResult OpenXRLayer::GetInstanceProcAddr(XrInstance instance, const char* name,
                                           PFN_xrVoidFunction* function) {

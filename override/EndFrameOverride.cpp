@@ -47,7 +47,8 @@ bool IsStereoProjection(const XrCompositionLayerBaseHeader* layer) {
 
 XrResult EndFrameAtTrackedPose(MocapTracker& tracker, PFN_xrEndFrame next, XrSession session,
                                const XrFrameEndInfo* frameEndInfo) {
-    if (frameEndInfo == nullptr || (frameEndInfo->layerCount != 0 && frameEndInfo->layers == nullptr)) {
+    if (frameEndInfo == nullptr ||
+        (frameEndInfo->layerCount != 0 && frameEndInfo->layers == nullptr)) {
         return next(session, frameEndInfo);  // the runtime reports the invalid call
     }
     const uint32_t count = frameEndInfo->layerCount;

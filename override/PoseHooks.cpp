@@ -17,8 +17,8 @@ XrResult XRAPI_CALL HookCreateReferenceSpace(XrSession session,
             return XR_ERROR_RUNTIME_FAILURE;
         }
         return CreateReferenceSpaceAtTrackedPose(MocapTracker::Instance(), function,
-                                                 &PauseOneHundredMilliseconds, session,
-                                                 createInfo, space);
+                                                 &PauseOneHundredMilliseconds, session, createInfo,
+                                                 space);
     });
 }
 
@@ -31,9 +31,8 @@ XrResult XRAPI_CALL HookLocateViews(XrSession session, const XrViewLocateInfo* v
         if (function == nullptr) {
             return XR_ERROR_RUNTIME_FAILURE;
         }
-        return LocateViewsAtTrackedPose(MocapTracker::Instance(), function, session,
-                                        viewLocateInfo, viewState, viewCapacityInput,
-                                        viewCountOutput, views);
+        return LocateViewsAtTrackedPose(MocapTracker::Instance(), function, session, viewLocateInfo,
+                                        viewState, viewCapacityInput, viewCountOutput, views);
     });
 }
 

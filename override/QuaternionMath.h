@@ -17,7 +17,9 @@ inline XrQuaternionf Multiply(const XrQuaternionf& a, const XrQuaternionf& b) {
     };
 }
 
-inline XrQuaternionf Conjugate(const XrQuaternionf& q) { return {-q.x, -q.y, -q.z, q.w}; }
+inline XrQuaternionf Conjugate(const XrQuaternionf& q) {
+    return {-q.x, -q.y, -q.z, q.w};
+}
 
 // The vector part of q ⊗ (v, 0) ⊗ q*; |q|² times the rotated vector when q is not of unit length.
 inline XrVector3f Rotate(const XrQuaternionf& q, const XrVector3f& v) {

@@ -47,7 +47,8 @@ void MocapTracker::OverrideViewPoses(XrPosef& first, XrPosef& second) {
     const XrVector3f leftEye = EyeOffset(q, EyeScale(ipd, -0.5f));
     const XrVector3f rightEye = EyeOffset(q, EyeScale(ipd, 0.5f));
     const XrQuaternionf orientation = Multiply(yawOffset, q);
-    const XrQuaternionf turned = Multiply(Multiply(yawOffset, {p.x, p.y, p.z, 0.0f}), yawOffsetInverse);
+    const XrQuaternionf turned =
+        Multiply(Multiply(yawOffset, {p.x, p.y, p.z, 0.0f}), yawOffsetInverse);
     const XrVector3f position{turned.x, turned.y, turned.z};
 
     first.orientation = orientation;

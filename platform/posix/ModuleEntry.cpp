@@ -3,6 +3,8 @@
 namespace {
 
 // Runs when the shared library is mapped into a process, like DllMain's process attach.
-__attribute__((constructor)) void ModuleAttached() { platform::OnModuleLoaded(); }
+__attribute__((constructor)) void ModuleAttached() {
+    platform::OnModuleLoaded();
+}
 
 }  // namespace

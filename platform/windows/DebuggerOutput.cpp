@@ -4,6 +4,8 @@
 
 namespace platform {
 
-void WriteDebuggerOutput(const char* text) { OutputDebugStringA(text); }
+void WriteDebuggerOutput(const char* text) {
+    OutputDebugStringA(text);
+}
 
 }  // namespace platform

@@ -14,7 +14,9 @@ struct RefusedCreation {
 };
 
 // Test names and failure messages show the case by its name.
-void PrintTo(const RefusedCreation& testCase, std::ostream* out) { *out << testCase.name; }
+void PrintTo(const RefusedCreation& testCase, std::ostream* out) {
+    *out << testCase.name;
+}
 
 class RefusedCreationTest : public LayerFixture,
                             public testing::WithParamInterface<RefusedCreation> {};
@@ -35,7 +37,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         RefusedCreation{"CreateInfoWrongType",
                         [](auto& r) {
-                            r.createInfo.structType = XR_LOADER_INTERFACE_STRUCT_API_LAYER_NEXT_INFO;
+                            r.createInfo.structType =
+                                XR_LOADER_INTERFACE_STRUCT_API_LAYER_NEXT_INFO;
                         }},
         RefusedCreation{"CreateInfoVersion0", [](auto& r) { r.createInfo.structVersion = 0; }},
         RefusedCreation{"CreateInfoSize543", [](auto& r) { r.createInfo.structSize = 543; }},
@@ -84,9 +87,8 @@ TEST_F(LayerFixture, HandsTheNextElementTheLoaderRecordWithItsOwnNextInfo) {
     EXPECT_STREQ(received.settings_file_location, "/tmp/settings");
     EXPECT_EQ(received.nextInfo, &records.furtherNext);
     EXPECT_EQ(std::memcmp(&records.createInfo, &loaderRecordBefore, sizeof(loaderRecordBefore)), 0);
-    EXPECT_EQ(std::memcmp(&Fake().receivedApplicationInfo, &applicationInfo,
-                          sizeof(applicationInfo)),
-              0);
+    EXPECT_EQ(
+        std::memcmp(&Fake().receivedApplicationInfo, &applicationInfo, sizeof(applicationInfo)), 0);
     EXPECT_EQ(Fake().receivedInstanceSlot, reinterpret_cast<XrInstance>(0x99));
     EXPECT_EQ(instance, Fake().createdInstance);
     EXPECT_TRUE(LayerExists());

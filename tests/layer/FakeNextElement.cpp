@@ -18,7 +18,9 @@ XrResult XRAPI_CALL FakeEndFrame(XrSession, const XrFrameEndInfo*) {
     return FakeNextElement::Current().endFrameResult;
 }
 
-XrResult XRAPI_CALL FakeOtherFunction() { return XR_SUCCESS; }
+XrResult XRAPI_CALL FakeOtherFunction() {
+    return XR_SUCCESS;
+}
 
 }  // namespace
 
@@ -27,7 +29,9 @@ FakeNextElement& FakeNextElement::Current() {
     return current;
 }
 
-void FakeNextElement::Reset() { Current() = FakeNextElement{}; }
+void FakeNextElement::Reset() {
+    Current() = FakeNextElement{};
+}
 
 XrResult XRAPI_CALL FakeGetInstanceProcAddr(XrInstance, const char* name,
                                             PFN_xrVoidFunction* function) {

@@ -19,7 +19,9 @@ struct NegotiationCase {
 };
 
 // Test names and failure messages show the case by its name.
-void PrintTo(const NegotiationCase& testCase, std::ostream* out) { *out << testCase.name; }
+void PrintTo(const NegotiationCase& testCase, std::ostream* out) {
+    *out << testCase.name;
+}
 
 class NegotiationTest : public testing::TestWithParam<NegotiationCase> {};
 
@@ -52,20 +54,18 @@ INSTANTIATE_TEST_SUITE_P(
                         XR_ERROR_INITIALIZATION_FAILED},
         NegotiationCase{"LoaderInfoVersion2", [](auto& i, auto&) { i.structVersion = 2; },
                         kLayerName, XR_ERROR_INITIALIZATION_FAILED},
-        NegotiationCase{"LoaderInfoWrongType",
-                        [](auto& i, auto&) {
-                            i.structType = XR_LOADER_INTERFACE_STRUCT_API_LAYER_REQUEST;
-                        },
-                        kLayerName, XR_ERROR_INITIALIZATION_FAILED},
+        NegotiationCase{
+            "LoaderInfoWrongType",
+            [](auto& i, auto&) { i.structType = XR_LOADER_INTERFACE_STRUCT_API_LAYER_REQUEST; },
+            kLayerName, XR_ERROR_INITIALIZATION_FAILED},
         NegotiationCase{"RequestSize47", [](auto&, auto& r) { r.structSize = 47; }, kLayerName,
                         XR_ERROR_INITIALIZATION_FAILED},
         NegotiationCase{"RequestVersion2", [](auto&, auto& r) { r.structVersion = 2; }, kLayerName,
                         XR_ERROR_INITIALIZATION_FAILED},
-        NegotiationCase{"RequestWrongType",
-                        [](auto&, auto& r) {
-                            r.structType = XR_LOADER_INTERFACE_STRUCT_LOADER_INFO;
-                        },
-                        kLayerName, XR_ERROR_INITIALIZATION_FAILED},
+        NegotiationCase{
+            "RequestWrongType",
+            [](auto&, auto& r) { r.structType = XR_LOADER_INTERFACE_STRUCT_LOADER_INFO; },
+            kLayerName, XR_ERROR_INITIALIZATION_FAILED},
         NegotiationCase{"InterfaceMin0Max1",
                         [](auto& i, auto&) {
                             i.minInterfaceVersion = 0;

@@ -59,7 +59,8 @@ TEST_F(EndFrameOverrideTest, StereoLayersAreCopiedWithTrackedPosesAndOthersPassA
     const XrCompositionLayerProjection noViews = Projection(nullptr, 2);
     XrCompositionLayerQuad quad{XR_TYPE_COMPOSITION_LAYER_QUAD};
     const std::vector<const XrCompositionLayerBaseHeader*> submitted{
-        Header(&stereo), Header(&quad), Header(&mono), Header(&quadView), Header(&noViews), nullptr};
+        Header(&stereo),   Header(&quad),    Header(&mono),
+        Header(&quadView), Header(&noViews), nullptr};
     const auto viewsBefore = views;
     const auto stereoBefore = stereo;
 
@@ -128,7 +129,8 @@ TEST_F(EndFrameOverrideTest, AnEmptyFrameReachesTheRuntimeWithoutOverride) {
 TEST_F(EndFrameOverrideTest, MoreLayersThanTheInlineRoomKeepTheirOrder) {
     Track({1, 1.5f, 2}, kYaw30Q);
     std::vector<XrCompositionLayerProjection> stereo(20, Projection(views.data(), 2));
-    std::vector<XrCompositionLayerQuad> quads(20, XrCompositionLayerQuad{XR_TYPE_COMPOSITION_LAYER_QUAD});
+    std::vector<XrCompositionLayerQuad> quads(
+        20, XrCompositionLayerQuad{XR_TYPE_COMPOSITION_LAYER_QUAD});
     std::vector<const XrCompositionLayerBaseHeader*> submitted;
     for (size_t i = 0; i < stereo.size(); ++i) {
         submitted.push_back(Header(&stereo[i]));

@@ -50,7 +50,8 @@ XrResult XRAPI_CALL FakeEndFrame(XrSession, const XrFrameEndInfo* info) {
             const auto* projection = reinterpret_cast<const XrCompositionLayerProjection*>(layer);
             runtime.receivedProjections.push_back(*projection);
             runtime.receivedViews.emplace_back(
-                projection->views, projection->views + (projection->views ? projection->viewCount : 0));
+                projection->views,
+                projection->views + (projection->views ? projection->viewCount : 0));
         }
     }
     return runtime.result;

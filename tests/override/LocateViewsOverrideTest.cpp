@@ -65,7 +65,9 @@ struct EarlyReturn {
 };
 
 // Test names and failure messages show the case by its name.
-void PrintTo(const EarlyReturn& testCase, std::ostream* out) { *out << testCase.name; }
+void PrintTo(const EarlyReturn& testCase, std::ostream* out) {
+    *out << testCase.name;
+}
 
 class LocateViewsEarlyReturnTest : public LocateViewsOverrideTest,
                                    public testing::WithParamInterface<EarlyReturn> {};

@@ -17,7 +17,9 @@ const XrQuaternionf kYaw90{0, 0.7071068f, 0, 0.7071068f};
 const XrQuaternionf kPitch60{0.5f, 0, 0, 0.8660254f};
 const XrQuaternionf kPitch120{0.8660254f, 0, 0, 0.5f};
 
-XrQuaternionf Negated(const XrQuaternionf& q) { return {-q.x, -q.y, -q.z, -q.w}; }
+XrQuaternionf Negated(const XrQuaternionf& q) {
+    return {-q.x, -q.y, -q.z, -q.w};
+}
 
 void ExpectNear(const XrQuaternionf& actual, const XrQuaternionf& expected) {
     EXPECT_NEAR(actual.x, expected.x, kTolerance);
@@ -39,7 +41,9 @@ struct YawOnlyCase {
 };
 
 // Test names and failure messages show the case by its name.
-void PrintTo(const YawOnlyCase& testCase, std::ostream* out) { *out << testCase.name; }
+void PrintTo(const YawOnlyCase& testCase, std::ostream* out) {
+    *out << testCase.name;
+}
 
 class YawOnlyTest : public testing::TestWithParam<YawOnlyCase> {};
 
@@ -57,7 +61,8 @@ INSTANTIATE_TEST_SUITE_P(
                     YawOnlyCase{"Pitch60", kPitch60, kIdentity},
                     // The rotated +Z axis points backwards: a half turn about +Y.
                     YawOnlyCase{"Pitch120", kPitch120, {0, 1, 0, -4.371139e-8f}},
-                    YawOnlyCase{"YawPitchRoll", {0.1f, 0.2f, 0.3f, 0.9273618f},
+                    YawOnlyCase{"YawPitchRoll",
+                                {0.1f, 0.2f, 0.3f, 0.9273618f},
                                 {0, 0.2214326f, 0, 0.9751757f}}),
     [](const auto& testCase) { return testCase.param.name; });
 

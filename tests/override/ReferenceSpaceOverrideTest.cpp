@@ -37,8 +37,10 @@ protected:
 
     XrSession session = reinterpret_cast<XrSession>(0x10);
     XrSpace space = XR_NULL_HANDLE;
-    XrReferenceSpaceCreateInfo info{XR_TYPE_REFERENCE_SPACE_CREATE_INFO, nullptr,
-                                    XR_REFERENCE_SPACE_TYPE_LOCAL, {kYaw50, {4, 5, 6}}};
+    XrReferenceSpaceCreateInfo info{XR_TYPE_REFERENCE_SPACE_CREATE_INFO,
+                                    nullptr,
+                                    XR_REFERENCE_SPACE_TYPE_LOCAL,
+                                    {kYaw50, {4, 5, 6}}};
 };
 
 std::string Repeat(const std::string& line, int times) {
@@ -67,7 +69,9 @@ struct OffsetCase {
 };
 
 // Test names and failure messages show the case by its name.
-void PrintTo(const OffsetCase& testCase, std::ostream* out) { *out << testCase.name; }
+void PrintTo(const OffsetCase& testCase, std::ostream* out) {
+    *out << testCase.name;
+}
 
 class ReferenceSpaceOffsetTest : public ReferenceSpaceOverrideTest,
                                  public testing::WithParamInterface<OffsetCase> {};

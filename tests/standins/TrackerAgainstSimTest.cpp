@@ -131,8 +131,8 @@ TEST_F(TrackerAgainstSimTest, RecoversByDiscoveryWhenTheStreamPausesAndResumes) 
     tracker.Initialise();
     const bool firstPose = WaitFor([&] { return tracker.ReadPose().valid; });
     // The stream stops a second after the server's start; the held pose stays readable.
-    const bool reconnected = WaitFor([&] { return tracker.discoveryActive.load(); },
-                                     std::chrono::seconds(9));
+    const bool reconnected =
+        WaitFor([&] { return tracker.discoveryActive.load(); }, std::chrono::seconds(9));
     const HmdPose held = tracker.ReadPose();
     const bool movedAgain = WaitFor(
         [&] {

@@ -30,8 +30,12 @@ XrResult XRAPI_CALL FakeLocateViews(XrSession, const XrViewLocateInfo*, XrViewSt
     return XR_SUCCESS;
 }
 
-XrResult XRAPI_CALL FakeDestroyInstance(XrInstance) { return XR_SUCCESS; }
-XrResult XRAPI_CALL FakeOther() { return XR_SUCCESS; }
+XrResult XRAPI_CALL FakeDestroyInstance(XrInstance) {
+    return XR_SUCCESS;
+}
+XrResult XRAPI_CALL FakeOther() {
+    return XR_SUCCESS;
+}
 
 template <int* Calls>
 XrResult XRAPI_CALL FakeGetInstanceProcAddr(XrInstance, const char* name,
@@ -100,7 +104,7 @@ struct LoadedLayer {
         XrView views[2] = {{XR_TYPE_VIEW}, {XR_TYPE_VIEW}};
         uint32_t count = 0;
         EXPECT_EQ(Function<PFN_xrLocateViews>("xrLocateViews")(XR_NULL_HANDLE, &locate, &state, 2,
-                                                              &count, views),
+                                                               &count, views),
                   XR_SUCCESS);
     }
 
