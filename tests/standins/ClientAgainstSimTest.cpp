@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <ostream>
 #include <thread>
 #include <vector>
 
@@ -111,6 +112,9 @@ struct CommandCase {
     int size;       // on success
     int32_t first;  // first int32 of the answer, when size >= 4
 };
+
+// Test names and failure messages show the case by its name.
+void PrintTo(const CommandCase& testCase, std::ostream* out) { *out << testCase.name; }
 
 class OrvixCommands : public ::testing::TestWithParam<CommandCase> {};
 

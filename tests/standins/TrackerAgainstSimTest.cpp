@@ -66,6 +66,10 @@ protected:
         EXPECT_NEAR(pose.position.z, 2.0f, 1e-6f);
         EXPECT_NEAR(pose.orientation.y, 0.2588190f, 1e-6f);
         EXPECT_NEAR(pose.orientation.w, 0.9659258f, 1e-6f);
+        // The frame thread logs a pose after storing it; the next frame starts only once that
+        // line is out.
+        const double stored = tracker.lastFrameTime.load();
+        EXPECT_TRUE(WaitFor([&] { return tracker.lastFrameTime.load() != stored; }));
     }
 
     std::filesystem::path directory;
