@@ -144,6 +144,8 @@ TEST_F(TrackerAgainstSimTest, RecoversByDiscoveryWhenTheStreamPausesAndResumes) 
             return !tracker.discoveryActive.load() && now.position.x != held.position.x;
         },
         std::chrono::seconds(8));
+    const double resumed = tracker.lastFrameTime.load();
+    WaitFor([&] { return tracker.lastFrameTime.load() != resumed; });  // its line is out
     const std::string output = testing::internal::GetCapturedStdout();
 
     ASSERT_TRUE(firstPose);
