@@ -6,6 +6,7 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <ostream>
 #include <string>
 
 #include "SimHarness.h"
@@ -83,9 +84,26 @@ std::string StartupLines(const std::string& output) {
     return output.substr(0, output.find("Setting HMD pos to"));
 }
 
-TEST_F(TrackerAgainstSimTest, UnicastStartUpResetsSubscriptionsAndStoresTheHeadset) {
-    ASSERT_NO_FATAL_FAILURE(StartServer(FixedHeadset()));
-    settings.values["connectiontype"] = "0";
+struct StartUpCase {
+    std::string name;
+    bool multicast;
+    std::string connectionType;
+    std::string lines;  // up to the first frame's line
+};
+
+// Test names and failure messages show the case by its name.
+void PrintTo(const StartUpCase& testCase, std::ostream* out) {
+    *out << testCase.name;
+}
+
+class TrackerStartUpTest : public TrackerAgainstSimTest,
+                           public testing::WithParamInterface<StartUpCase> {};
+
+TEST_P(TrackerStartUpTest, ConnectsInTheConfiguredModeAndStoresTheHeadset) {
+    SimOptions options = FixedHeadset();
+    options.multicast = GetParam().multicast;
+    ASSERT_NO_FATAL_FAILURE(StartServer(options));
+    settings.values["connectiontype"] = GetParam().connectionType;
     settings.WriteTo(directory);
 
     testing::internal::CaptureStdout();
@@ -93,35 +111,27 @@ TEST_F(TrackerAgainstSimTest, UnicastStartUpResetsSubscriptionsAndStoresTheHeads
     ExpectStoredHeadset();
     const std::string output = testing::internal::GetCapturedStdout();
 
-    EXPECT_EQ(StartupLines(output),
-              "Initializing Orvix in unicast, server: 127.0.0.1, client: 127.0.0.1, rigid body "
-              "ID: 1\n"
-              "Connected...\n"
-              "Received server descriptions...\n"
-              "Orvix subscriptions successfully reset\n"
-              "Updating subscriptions\n");
+    EXPECT_EQ(StartupLines(output), GetParam().lines);
     EXPECT_NE(output.find("Setting HMD pos to 1, 1.5, 2\n"), std::string::npos) << output;
     EXPECT_TRUE(tracker.initialised.load());
 }
 
-TEST_F(TrackerAgainstSimTest, MulticastStartUpSendsNoCommands) {
-    SimOptions options = FixedHeadset();
-    options.multicast = true;
-    ASSERT_NO_FATAL_FAILURE(StartServer(options));
-    settings.values["connectiontype"] = "1";
-    settings.WriteTo(directory);
-
-    testing::internal::CaptureStdout();
-    tracker.Initialise();
-    ExpectStoredHeadset();
-    const std::string output = testing::internal::GetCapturedStdout();
-
-    EXPECT_EQ(StartupLines(output),
-              "Initializing Orvix in multicast, server: 127.0.0.1, client: 127.0.0.1, rigid "
-              "body ID: 1\n"
-              "Connected...\n"
-              "Received server descriptions...\n");
-}
+INSTANTIATE_TEST_SUITE_P(
+    Modes, TrackerStartUpTest,
+    testing::Values(
+        StartUpCase{"UnicastResetsSubscriptions", false, "0",
+                    "Initializing Orvix in unicast, server: 127.0.0.1, client: 127.0.0.1, rigid "
+                    "body ID: 1\n"
+                    "Connected...\n"
+                    "Received server descriptions...\n"
+                    "Orvix subscriptions successfully reset\n"
+                    "Updating subscriptions\n"},
+        StartUpCase{"MulticastSendsNoCommands", true, "1",
+                    "Initializing Orvix in multicast, server: 127.0.0.1, client: 127.0.0.1, "
+                    "rigid body ID: 1\n"
+                    "Connected...\n"
+                    "Received server descriptions...\n"}),
+    [](const auto& testCase) { return testCase.param.name; });
 
 TEST_F(TrackerAgainstSimTest, RecoversByDiscoveryWhenTheStreamPausesAndResumes) {
     SimOptions options;  // a walk, so that resumed poses differ from the held one
