@@ -1,7 +1,6 @@
 #include "layer/OpenXRLayer.h"
 
 #include <cstring>
-#include <memory>
 #include <stdexcept>
 
 std::atomic<OpenXRLayer*> OpenXRLayer::instance_{nullptr};
@@ -37,7 +36,7 @@ OpenXRLayer& OpenXRLayer::Get() {
 }
 
 void OpenXRLayer::Destroy() {
-    std::unique_ptr<OpenXRLayer>(instance_.exchange(nullptr)).reset();
+    delete instance_.exchange(nullptr);
 }
 
 XrResult OpenXRLayer::GetInstanceProcAddr(XrInstance instance, const char* name,
