@@ -7,6 +7,8 @@ packages=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     libopenxr-dev libopenxr-loader1 openxr-layer-corevalidation
     g++-mingw-w64-x86-64 wine wine64
+    libcli11-dev nlohmann-json3-dev
+    libopenxr-utils mesa-vulkan-drivers libvulkan-dev libpng-dev
 )
 
 missing=()
