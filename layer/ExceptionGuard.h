@@ -5,6 +5,8 @@
 #include <exception>
 #include <iostream>
 
+#include "log/LogLine.h"
+
 // Runs one OpenXR entry or hook body so that no C++ exception crosses the C interface: the
 // exception's message becomes one line on standard output and the call returns `onException`.
 template <typename Body>
@@ -12,9 +14,9 @@ XrResult CallGuarded(XrResult onException, Body&& body) noexcept {
     try {
         return body();
     } catch (const std::exception& error) {
-        std::cout << error.what() << '\n';
+        LogLine() << error.what() << '\n';
     } catch (...) {
-        std::cout << "Unknown exception in XR_APILAYER_TARVEX_tracking_override\n";
+        LogLine() << "Unknown exception in XR_APILAYER_TARVEX_tracking_override\n";
     }
     std::cout.flush();
     return onException;

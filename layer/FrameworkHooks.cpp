@@ -11,13 +11,10 @@ XrResult XRAPI_CALL HookCreateInstance(const XrInstanceCreateInfo* /*createInfo*
 
 XrResult XRAPI_CALL HookDestroyInstance(XrInstance instance) {
     return CallGuarded(XR_ERROR_RUNTIME_FAILURE, [&] {
-        PFN_xrDestroyInstance next = nullptr;
-        try {
-            next = reinterpret_cast<PFN_xrDestroyInstance>(
-                OpenXRLayer::Get().GetNextFunction("xrDestroyInstance"));
-        } catch (const std::runtime_error&) {
-            next = nullptr;  // no layer object
-        }
+        const OpenXRLayer* layer = OpenXRLayer::Find();
+        const auto next = layer == nullptr ? nullptr
+                                           : reinterpret_cast<PFN_xrDestroyInstance>(
+                                                 layer->GetNextFunction("xrDestroyInstance"));
         // The layer object goes first, so a later instance can build a fresh one.
         OpenXRLayer::Destroy();
         if (next == nullptr) {

@@ -41,6 +41,19 @@ bool AcceptsNextInfo(const XrApiLayerNextInfo* next) {
            next->nextGetInstanceProcAddr != nullptr && next->nextCreateApiLayerInstance != nullptr;
 }
 
+void DestroyAbandonedInstance(PFN_xrGetInstanceProcAddr nextGetInstanceProcAddr,
+                              XrInstance instance) noexcept {
+    try {
+        PFN_xrVoidFunction destroy = nullptr;
+        if (XR_SUCCEEDED(nextGetInstanceProcAddr(instance, "xrDestroyInstance", &destroy)) &&
+            destroy != nullptr) {
+            reinterpret_cast<PFN_xrDestroyInstance>(destroy)(instance);
+        }
+    } catch (...) {
+        // The next element already failed once; what it does now changes nothing for the caller.
+    }
+}
+
 }  // namespace
 
 XrResult XRAPI_CALL xrNegotiateLoaderApiLayerInterface(
@@ -82,7 +95,15 @@ XrResult XRAPI_CALL LayerXrCreateApiLayerInstance(const XrInstanceCreateInfo* in
             OpenXRLayer::Destroy();
             return XR_ERROR_LAYER_INVALID;
         }
-        OpenXRLayer::Get().ResolveNextFunctions(created);
+        try {
+            OpenXRLayer::Get().ResolveNextFunctions(created);
+        } catch (...) {
+            // The application is told creation failed, so it will neither use nor destroy this
+            // instance: undo it, and leave the process free for another attempt.
+            OpenXRLayer::Destroy();
+            DestroyAbandonedInstance(nextInfo.nextGetInstanceProcAddr, created);
+            throw;
+        }
         *instance = created;
         return result;
     });
@@ -90,10 +111,14 @@ XrResult XRAPI_CALL LayerXrCreateApiLayerInstance(const XrInstanceCreateInfo* in
 
 XrResult XRAPI_CALL LayerXrGetInstanceProcAddr(XrInstance instance, const char* name,
                                                PFN_xrVoidFunction* function) {
+    bool answered = false;
     const XrResult result = CallGuarded(XR_ERROR_HANDLE_INVALID, [&] {
-        return OpenXRLayer::Get().GetInstanceProcAddr(instance, name, function);
+        const XrResult lookup = OpenXRLayer::Get().GetInstanceProcAddr(instance, name, function);
+        answered = true;
+        return lookup;
     });
-    if (result == XR_ERROR_HANDLE_INVALID && function != nullptr) {
+    // Only the layer's own failure clears the slot; whatever the next element wrote stands.
+    if (!answered && function != nullptr) {
         *function = nullptr;
     }
     return result;

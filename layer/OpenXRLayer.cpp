@@ -28,7 +28,7 @@ OpenXRLayer::OpenXRLayer(PFN_xrGetInstanceProcAddr nextGetInstanceProcAddr,
 }
 
 OpenXRLayer& OpenXRLayer::Get() {
-    OpenXRLayer* layer = instance_.load(std::memory_order_acquire);
+    OpenXRLayer* layer = Find();
     if (layer == nullptr) {
         throw std::runtime_error("Layer uninitialized. Cannot dereference singleton");
     }
@@ -36,7 +36,12 @@ OpenXRLayer& OpenXRLayer::Get() {
 }
 
 void OpenXRLayer::Destroy() {
-    delete instance_.exchange(nullptr);
+    OpenXRLayer* layer = instance_.exchange(nullptr);
+    if (layer != nullptr) {
+        // Hooks must stop calling the destroyed instance's functions.
+        generation_.fetch_add(1, std::memory_order_acq_rel);
+        delete layer;
+    }
 }
 
 XrResult OpenXRLayer::GetInstanceProcAddr(XrInstance instance, const char* name,

@@ -30,9 +30,11 @@ public:
 
     // Throws std::runtime_error when no layer object exists.
     static OpenXRLayer& Get();
+    // The layer object, or null: for callers to whom its absence is an ordinary state.
+    static OpenXRLayer* Find() noexcept { return instance_.load(std::memory_order_acquire); }
     static void Destroy();
-    // Counts the layer objects created in this process; hooks compare it with the count at their
-    // last fetch to notice a new instance without a lookup by name.
+    // Advances whenever a layer object is created or destroyed; hooks compare it with the value
+    // at their last fetch to notice a new or vanished instance without a lookup by name.
     static uint64_t Generation() { return generation_.load(std::memory_order_acquire); }
 
     XrResult GetInstanceProcAddr(XrInstance instance, const char* name,

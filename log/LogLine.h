@@ -4,8 +4,10 @@
 #include <ostream>
 #include <streambuf>
 
-// One log line on standard output. The line is formatted into a buffer on the stack and handed
-// to std::cout in one write, so that lines from the frame, discovery and watchdog threads do not
+#include "log/LogOutput.h"
+
+// One log line. The line is formatted into a buffer on the stack and handed to the log output in
+// one write, so that lines from the application, frame, discovery and watchdog threads do not
 // interleave; formatting is std::cout's own (its locale and default float format), and nothing
 // is allocated. A line longer than the buffer is written in pieces.
 class LogLine {
@@ -27,7 +29,7 @@ private:
         LineBuffer() { setp(data_, data_ + sizeof(data_)); }
 
         void WriteOut() {
-            std::cout.write(pbase(), pptr() - pbase());
+            WriteLogOutput(pbase(), static_cast<size_t>(pptr() - pbase()));
             setp(data_, data_ + sizeof(data_));
         }
 
@@ -42,7 +44,7 @@ private:
         }
 
     private:
-        char data_[256];
+        char data_[512];
     };
 
     LineBuffer buffer_;

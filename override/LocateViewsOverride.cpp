@@ -1,5 +1,4 @@
-#include <iostream>
-
+#include "log/LogLine.h"
 #include "override/PoseOverride.h"
 
 XrResult LocateViewsAtTrackedPose(MocapTracker& tracker, PFN_xrLocateViews next, XrSession session,
@@ -22,7 +21,7 @@ XrResult LocateViewsAtTrackedPose(MocapTracker& tracker, PFN_xrLocateViews next,
             tracker.Initialise();
         } catch (const std::exception& error) {
             // A bad configuration must not cost the application its views: keep the runtime's.
-            std::cout << error.what() << '\n';
+            LogLine() << error.what() << '\n';
             return result;
         }
     }

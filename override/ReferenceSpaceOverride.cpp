@@ -1,7 +1,7 @@
 #include <chrono>
-#include <iostream>
 #include <thread>
 
+#include "log/LogOutput.h"
 #include "override/PoseOverride.h"
 
 namespace {
@@ -30,10 +30,10 @@ XrResult CreateReferenceSpaceAtTrackedPose(MocapTracker& tracker, PFN_xrCreateRe
     if (!tracker.ReadPose().valid) {
         for (int waits = 1;; ++waits) {
             if (waits > kMaxWaits) {
-                std::cout << "Unable to find headset position\n";
+                LogText("Unable to find headset position\n");
                 return XR_ERROR_SESSION_NOT_READY;
             }
-            std::cout << "Waiting\n";
+            LogText("Waiting\n");
             pause();
             if (tracker.ReadPose().valid) {
                 break;

@@ -1,7 +1,7 @@
 #include <cmath>
-#include <iostream>
 #include <thread>
 
+#include "log/LogOutput.h"
 #include "override/QuaternionMath.h"
 #include "tracking/MocapTracker.h"
 
@@ -21,7 +21,7 @@ XrVector3f Add(const XrVector3f& a, const XrVector3f& b) {
 void MocapTracker::OverrideViewPoses(XrPosef& first, XrPosef& second) {
     const HmdPose pose = ReadPose();
     if (!pose.valid) {
-        std::cout << "Position not set\n";
+        LogText("Position not set\n");
         return;
     }
     const XrQuaternionf& q = pose.orientation;
@@ -55,5 +55,5 @@ void MocapTracker::OverrideViewPoses(XrPosef& first, XrPosef& second) {
     second.orientation = orientation;
     first.position = Add(position, leftEye);
     second.position = Add(position, rightEye);
-    std::cout << "Position set\n";
+    LogText("Position set\n");
 }

@@ -1,7 +1,7 @@
 #include <algorithm>
 
 #include "platform/Platform.h"
-#include "tracking/LogLine.h"
+#include "log/LogLine.h"
 #include "tracking/MocapTracker.h"
 
 void FrameCallback(sFrameOfMocapData* frame, void* context) {

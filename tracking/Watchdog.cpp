@@ -3,7 +3,7 @@
 #include <thread>
 
 #include "platform/Platform.h"
-#include "tracking/LogLine.h"
+#include "log/LogLine.h"
 #include "tracking/MocapTracker.h"
 
 namespace {

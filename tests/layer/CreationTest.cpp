@@ -118,6 +118,24 @@ TEST_F(LayerFixture, AFailingNextElementLeavesTheHandleAndReleasesTheLayerObject
     EXPECT_EQ(instance, Fake().createdInstance);
 }
 
+TEST_F(LayerFixture, AThrowingResolutionUndoesTheCreationAndAllowsARetry) {
+    LoaderCreateRecords records;
+    Fake().throwingLookups = 1;
+    XrInstance instance = reinterpret_cast<XrInstance>(0x42);
+
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(Create(records, &instance), XR_ERROR_INITIALIZATION_FAILED);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "lookup failed inside the next element\n");
+    EXPECT_EQ(instance, reinterpret_cast<XrInstance>(0x42));
+    EXPECT_FALSE(LayerExists());
+    EXPECT_EQ(Fake().destroyed, std::vector<XrInstance>{Fake().createdInstance})
+        << "the instance the application never received is destroyed";
+
+    EXPECT_EQ(Create(records, &instance), XR_SUCCESS);
+    EXPECT_EQ(instance, Fake().createdInstance);
+    EXPECT_TRUE(LayerExists());
+}
+
 TEST_F(LayerFixture, ASecondInstanceIsRefusedAndTheFirstStaysIntact) {
     LoaderCreateRecords records;
     XrInstance first = XR_NULL_HANDLE;

@@ -57,6 +57,17 @@ TEST_F(DispatchTest, OtherNamesArePassedDownWithTheirResult) {
               (std::vector<std::string>{"xrlocateviews", "xrWaitFrame", "xrGetVisibilityMaskKHR"}));
 }
 
+TEST_F(DispatchTest, WhatAFailingNextLookupWritesIsPassedThrough) {
+    const XrInstance instance = CreateInstance();
+    const auto written = reinterpret_cast<PFN_xrVoidFunction>(&HookCreateInstance);
+    Fake().writtenOnFailure = written;
+    // The layer's own failure code, coming from below, must not be taken for the layer's.
+    for (const XrResult failure : {XR_ERROR_HANDLE_INVALID, XR_ERROR_FUNCTION_UNSUPPORTED}) {
+        Fake().lookupResult = failure;
+        EXPECT_EQ(Lookup(instance, "xrWaitFrame", failure), written) << failure;
+    }
+}
+
 TEST_F(DispatchTest, AFunctionTheNextElementLacksStillYieldsItsHook) {
     Fake().failingLookups = {"xrEndFrame"};
     const XrInstance instance = CreateInstance();
@@ -124,6 +135,21 @@ TEST_F(DispatchTest, PoseHooksFollowTheNextElementOfTheCurrentInstance) {
     EXPECT_EQ(HookEndFrame(XR_NULL_HANDLE, &frame), XR_SESSION_LOSS_PENDING);
 
     EXPECT_EQ(Fake().endFrameCalls, (std::vector<int>{1, 2}));
+}
+
+TEST_F(DispatchTest, PoseHooksCallNothingOnceTheInstanceIsDestroyed) {
+    const XrFrameEndInfo frame{XR_TYPE_FRAME_END_INFO};
+    const XrInstance instance = CreateInstance();
+    ASSERT_EQ(HookEndFrame(XR_NULL_HANDLE, &frame), XR_SUCCESS);
+    ASSERT_EQ(HookDestroyInstance(instance), XR_SUCCESS);
+
+    // The destroyed instance's runtime may be unmapped by now.
+    testing::internal::CaptureStdout();
+    for (int frameNumber = 0; frameNumber < 3; ++frameNumber) {
+        EXPECT_EQ(HookEndFrame(XR_NULL_HANDLE, &frame), XR_ERROR_RUNTIME_FAILURE);
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << "no layer object is not an error";
+    EXPECT_EQ(Fake().endFrameCalls, std::vector<int>{1});
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 
 #include "layer/LayerConstants.h"
 
@@ -37,10 +38,14 @@ XrResult XRAPI_CALL FakeGetInstanceProcAddr(XrInstance, const char* name,
                                             PFN_xrVoidFunction* function) {
     FakeNextElement& fake = FakeNextElement::Current();
     fake.lookups.emplace_back(name);
+    if (fake.throwingLookups > 0) {
+        --fake.throwingLookups;
+        throw std::runtime_error("lookup failed inside the next element");
+    }
     const bool fails = std::find(fake.failingLookups.begin(), fake.failingLookups.end(), name) !=
                        fake.failingLookups.end();
     if (fails || XR_FAILED(fake.lookupResult)) {
-        *function = nullptr;
+        *function = fake.writtenOnFailure;
         return fails ? XR_ERROR_FUNCTION_UNSUPPORTED : fake.lookupResult;
     }
     if (std::strcmp(name, "xrDestroyInstance") == 0) {

@@ -13,7 +13,9 @@ struct FakeNextElement {
     XrResult createResult = XR_SUCCESS;
     XrInstance createdInstance = reinterpret_cast<XrInstance>(0x1234);
     XrResult lookupResult = XR_SUCCESS;
-    std::vector<std::string> failingLookups;  // names whose lookup fails
+    std::vector<std::string> failingLookups;        // names whose lookup fails
+    PFN_xrVoidFunction writtenOnFailure = nullptr;  // what a failing lookup leaves in the slot
+    int throwingLookups = 0;                        // the next this many lookups throw
     XrResult destroyResult = XR_SUCCESS;
     XrResult endFrameResult = XR_SUCCESS;
     int tag = 1;  // tells two fake elements apart
