@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "CheckTestSupport.h"
 #include "platform/Platform.h"
@@ -83,6 +86,104 @@ TEST_F(ConfigurationCheckTest, GoodSettingsAreShownAsTheLayerUsesThem) {
         EXPECT_EQ(line.details.size(), 9u);
         EXPECT_TRUE(report.Passed());
     }
+}
+
+// Settings whose text the layer reads as something else than it looks: each case one setting's
+// text and the lines it gives, as check name and message. The file still reads, so these warn.
+TEST_F(ConfigurationCheckTest, SettingTextsTheLayerReadsDifferentlyWarn) {
+    struct Finding {
+        std::string check;
+        std::string message;
+    };
+    struct Case {
+        std::string key;
+        std::string text;
+        std::vector<Finding> findings;
+    };
+    const std::string hash = "\"#\" starts no comment after a value (only \" ;\" does)";
+    const std::string range = " mm is outside the human range of 50 to 80 mm";
+    const Case cases[] = {
+        {"ipd",
+         "6.4cm",
+         {{"setting_text",
+           "\"ipd = 6.4cm\" is read as 6.4 mm: the layer ignores \"cm\" after the "
+           "number"},
+          {"ipd_range", "ipd 6.4" + range}}},
+        {"ipd",
+         "64 # millimetres",
+         {{"setting_text", "\"ipd = 64 # millimetres\" is read as 64 mm: " + hash}}},
+        {"ipd", "64#", {{"setting_text", "\"ipd = 64#\" is read as 64 mm: " + hash}}},
+        {"hmdrbid",
+         "1 # headset",
+         {{"setting_text", "\"hmdrbid = 1 # headset\" is read as 1: " + hash}}},
+        {"hmdrbid",
+         "1.5",
+         {{"setting_text",
+           "\"hmdrbid = 1.5\" is read as 1: hmdrbid takes whole numbers, the layer drops \".5\""}}},
+        {"controllerlrbid",
+         "3.0",
+         {{"setting_text",
+           "\"controllerlrbid = 3.0\" is read as 3: controllerlrbid takes whole "
+           "numbers, the layer drops \".0\""}}},
+        {"controllerrrbid",
+         "2abc",
+         {{"setting_text",
+           "\"controllerrrbid = 2abc\" is read as 2: the layer ignores \"abc\" after the number"}}},
+        {"connectiontype",
+         "1 # multicast",
+         {{"setting_text", "\"connectiontype = 1 # multicast\" is read as 1: " + hash}}},
+        {"serveraddress",
+         "127.0.0.1 # lab",
+         {{"setting_text",
+           "\"serveraddress = 127.0.0.1 # lab\" is taken whole, \"#\" and all: " + hash}}},
+        {"ipd",
+         "-64",
+         {{"ipd_range", "ipd -64 mm is negative: the left and right eye views swap places"}}},
+        {"ipd",
+         "-0.064",
+         {{"ipd_range", "ipd -0.064 mm is negative: the left and right eye views swap places"},
+          {"ipd_range", "ipd -0.064" + range}}},
+        {"ipd", "0.064", {{"ipd_range", "ipd 0.064" + range}}},
+        {"ipd", "49.9", {{"ipd_range", "ipd 49.9" + range}}},
+        {"ipd", "80.5", {{"ipd_range", "ipd 80.5" + range}}},
+        {"ipd", "0", {{"ipd_range", "ipd 0" + range}}},
+        // What the layer reads as it looks gives nothing.
+        {"ipd", "50", {}},
+        {"ipd", "80", {}},
+        {"ipd", "6.4e1", {}},
+        {"ipd", "64 ; millimetres", {}},
+        {"hmdrbid", "+1", {}},
+        {"hmdrbid", "1 ;# headset", {}},
+        {"serveraddress", "127.0.0.1 ; lab", {}},
+    };
+    for (const Case& c : cases) {
+        WriteFile(FilePath(), SettingsText(c.key, c.text));
+        Report report;
+        ASSERT_TRUE(Check(report)) << c.text;
+        EXPECT_TRUE(report.Passed()) << report.Text();
+        std::vector<CheckLine> found = LinesOf(report, "setting_text");
+        for (const CheckLine& line : LinesOf(report, "ipd_range")) {
+            found.push_back(line);
+        }
+        ASSERT_EQ(found.size(), c.findings.size()) << c.key << " = " << c.text << "\n"
+                                                   << report.Text();
+        for (size_t i = 0; i < found.size(); ++i) {
+            EXPECT_EQ(found[i].check, c.findings[i].check) << c.text;
+            EXPECT_EQ(found[i].verdict, Verdict::kWarn) << c.text;
+            EXPECT_EQ(found[i].message, c.findings[i].message) << c.text;
+            EXPECT_FALSE(found[i].advice.empty()) << c.text;
+        }
+        const auto facts = nlohmann::json::parse(report.Json())["facts"]["configuration"];
+        EXPECT_EQ(facts["questionable_texts"].size(), c.findings.size()) << c.text;
+    }
+}
+
+TEST_F(ConfigurationCheckTest, AnEyeDistanceInMetresIsNamedAsSuch) {
+    WriteFile(FilePath(), SettingsText("ipd", "0.064"));
+    Report report;
+    ASSERT_TRUE(Check(report));
+    EXPECT_NE(OnlyLineOf(report, "ipd_range").advice.find("ipd is in millimetres: write 64"),
+              std::string::npos);
 }
 
 }  // namespace

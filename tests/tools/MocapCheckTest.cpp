@@ -4,19 +4,22 @@
 #include <windows.h>
 #endif
 
+#include <nlohmann/json.hpp>
+
 #include <cmath>
 #include <memory>
 #include <string>
 
 #include "CheckTestSupport.h"
+#include "standins/orvix/UdpSocket.h"
 #include "tools/check/CheckRun.h"
-#include "tools/check/Json.h"
 #include "tools/check/MocapCheck.h"
 #include "tools/check/RegistrationCheck.h"
 #include "tools/mocap-sim/SimServer.h"
 
-// These tests run the simulator on the default ports the layer and the check use, on loopback;
-// CTest keeps them apart from other tests on those ports.
+// The simulator runs on loopback ports the system chooses, so that no other program on this
+// machine can answer in its place. The check reaches it through MocapPorts, discovery through
+// ORVIX_STANDIN_PORTS.
 namespace {
 
 constexpr double kCaptureSeconds = 1.0;
@@ -26,8 +29,8 @@ constexpr float kPose[7] = {0.5f, 1.6f, -2.0f, 0.0f, 0.38268343f, 0.0f, 0.923879
 
 SimOptions FixedPoseServer() {
     SimOptions options;
-    options.commandPort = 1510;
-    options.dataPort = 1511;
+    options.commandPort = 0;
+    options.dataPort = 0;  // unicast frames go to the client's own port
     options.headsetId = 1;
     options.bodyCount = 4;
     options.path.kind = MocapPathKind::kFixed;
@@ -46,13 +49,46 @@ TrackingSettings Settings(int32_t hmdRigidBodyId = 1, int32_t connectionType = 1
     return settings;
 }
 
+// A UDP port held open that never answers: while it is held, nothing else can answer there. It
+// counts what was sent to it, to show that the check asked there.
+class SilentPort {
+public:
+    explicit SilentPort(const char* address = "127.0.0.1", uint16_t port = 0) {
+        orvix::Endpoint local{0, port};
+        bound_ = orvix::ParseIPv4(address, &local.address) && socket_.Open() &&
+                 socket_.Bind(local) && socket_.LocalEndpoint(&local);
+        port_ = local.port;
+    }
+
+    bool Bound() const { return bound_; }
+    uint16_t Port() const { return port_; }
+
+    // Datagrams waiting, read without waiting for more.
+    int DatagramsReceived() {
+        int count = 0;
+        uint8_t buffer[2048];
+        while (socket_.ReceiveFrom(buffer, sizeof buffer, 0, nullptr) > 0) {
+            ++count;
+        }
+        return count;
+    }
+
+private:
+    orvix::UdpSocket socket_;
+    bool bound_ = false;
+    uint16_t port_ = 0;
+};
+
 class MocapCheckTest : public testing::Test {
 protected:
     void StartServer(const SimOptions& options) {
         server_ = std::make_unique<SimServer>(options, [](const std::string&) {});
         std::string error;
-        ASSERT_TRUE(server_->Start(&error))
-            << error << " (is another program using the default ports 1510/1511?)";
+        ASSERT_TRUE(server_->Start(&error)) << error;
+        ports_ = {server_->CommandPort(), options.dataPort};
+        discoveryPorts_ = std::make_unique<ScopedVariable>(
+            "ORVIX_STANDIN_PORTS",
+            std::to_string(ports_.command) + "," + std::to_string(ports_.data));
     }
 
     void TearDown() override {
@@ -61,13 +97,19 @@ protected:
         }
     }
 
-    static Report Check(const TrackingSettings& settings) {
+    Report Check(const TrackingSettings& settings, double seconds = kCaptureSeconds) {
         Report report;
-        CheckMotionCapture(settings, kCaptureSeconds, report);
+        CheckMotionCapture(settings, seconds, report, ports_);
         return report;
     }
 
+    static nlohmann::json MocapFacts(const Report& report) {
+        return nlohmann::json::parse(report.Json())["facts"]["mocap"];
+    }
+
     std::unique_ptr<SimServer> server_;
+    MocapPorts ports_;
+    std::unique_ptr<ScopedVariable> discoveryPorts_;
 };
 
 TEST_F(MocapCheckTest, AGoodSetupPassesAndShowsTheHeadsetAsTheLayerStoresIt) {
@@ -82,25 +124,24 @@ TEST_F(MocapCheckTest, AGoodSetupPassesAndShowsTheHeadsetAsTheLayerStoresIt) {
     EXPECT_EQ(OnlyLineOf(report, "latency").verdict, Verdict::kOk);
     EXPECT_TRUE(LinesOf(report, "subscriptions").empty()) << report.Text();
 
-    const auto parsed = ParseJson(report.Json());
-    ASSERT_TRUE(parsed.value) << parsed.error;
-    const JsonValue& facts = *parsed.value->Find("facts")->Find("mocap");
-    EXPECT_EQ(*facts.Find("mode")->AsString(), "unicast");
-    EXPECT_GT(*facts.Find("frame_rate_hz")->AsNumber(), 0.0);
-    EXPECT_TRUE(*facts.Find("hmd_found")->AsBool());
+    const nlohmann::json facts = MocapFacts(report);
+    EXPECT_EQ(facts["mode"], "unicast");
+    EXPECT_GT(facts["frame_rate_hz"].get<double>(), 0.0);
+    EXPECT_TRUE(facts["hmd_found"].get<bool>());
+    EXPECT_TRUE(facts["stopped_after_s"].is_null());
     // Half a turn about the vertical: (x, y, z) -> (-x, y, -z), q -> (-qx, qy, -qz, qw).
-    const auto& position = *facts.Find("position")->AsArray();
-    const auto& orientation = *facts.Find("orientation")->AsArray();
+    const auto& position = facts["position"];
+    const auto& orientation = facts["orientation"];
     const float stored[7] = {-kPose[0], kPose[1],  -kPose[2], -kPose[3],
                              kPose[4],  -kPose[5], kPose[6]};
     for (size_t i = 0; i < 3; ++i) {
-        EXPECT_NEAR(*position[i].AsNumber(), stored[i], 1e-6) << i;
+        EXPECT_NEAR(position[i].get<double>(), stored[i], 1e-6) << i;
     }
     for (size_t i = 0; i < 4; ++i) {
-        EXPECT_NEAR(*orientation[i].AsNumber(), stored[3 + i], 1e-6) << i;
+        EXPECT_NEAR(orientation[i].get<double>(), stored[3 + i], 1e-6) << i;
     }
-    EXPECT_NEAR(*facts.Find("heading_deg")->AsNumber(), 45.0, 1e-3);
-    EXPECT_GE(*facts.Find("latency")->Find("mean_ms")->AsNumber(), 0.0);
+    EXPECT_NEAR(facts["heading_deg"].get<double>(), 45.0, 1e-3);
+    EXPECT_GE(facts["latency"]["mean_ms"].get<double>(), 0.0);
 }
 
 TEST_F(MocapCheckTest, AWrongRigidBodyIdFailsAndNamesTheIdsThatAreThere) {
@@ -115,21 +156,35 @@ TEST_F(MocapCheckTest, AWrongRigidBodyIdFailsAndNamesTheIdsThatAreThere) {
     EXPECT_TRUE(LinesOf(report, "pose").empty());
 }
 
-TEST_F(MocapCheckTest, NoServerFailsAfterTryingDiscovery) {
+// Nothing answers on a port this test holds: the check asked there, heard nothing, and says so.
+TEST_F(MocapCheckTest, ASilentServerFailsAfterTryingDiscovery) {
+    SilentPort silent;
+    ASSERT_TRUE(silent.Bound());
+    ports_ = {silent.Port(), 0};
+    ScopedVariable discoveryPorts("ORVIX_STANDIN_PORTS", std::to_string(silent.Port()) + ",0");
     const Report report = Check(Settings());
     EXPECT_FALSE(report.Passed());
     const CheckLine line = OnlyLineOf(report, "server");
     EXPECT_EQ(line.verdict, Verdict::kFail);
-    EXPECT_NE(line.message.find("did not answer at the configured address"), std::string::npos);
-    EXPECT_NE(line.message.find("discovery found no server"), std::string::npos);
+    EXPECT_EQ(line.message,
+              "server 127.0.0.1 did not answer (no reply within 0.5 s, error code 3) at the "
+              "configured address, and discovery found no server in 1 s");
     EXPECT_NE(line.advice.find("start the motion-capture server"), std::string::npos);
+    EXPECT_NE(line.advice.find("UDP ports " + std::to_string(silent.Port())), std::string::npos)
+        << line.advice;
     EXPECT_TRUE(LinesOf(report, "frames").empty());
+    EXPECT_EQ(MocapFacts(report)["configured_outcome"], "silent");
+    // The connection requests and the discovery queries all came here.
+    EXPECT_GE(silent.DatagramsReceived(), 2);
 }
 
 // The layer's watchdog would find the server by discovery: it works, with a warning to fix the
 // address.
 TEST_F(MocapCheckTest, AServerFoundOnlyByDiscoveryWarns) {
     StartServer(FixedPoseServer());
+    // The configured address is held silent, so that only discovery can find the server.
+    SilentPort configured("127.0.0.2", ports_.command);
+    ASSERT_TRUE(configured.Bound());
     const Report report = Check(Settings(1, 1, "127.0.0.2"));
     EXPECT_TRUE(report.Passed()) << report.Text();
     const CheckLine line = OnlyLineOf(report, "server");
@@ -148,12 +203,47 @@ TEST_F(MocapCheckTest, AServerThatRefusesFailsWithItsCode) {
     EXPECT_FALSE(report.Passed());
     const CheckLine line = OnlyLineOf(report, "server");
     EXPECT_EQ(line.verdict, Verdict::kFail);
-    EXPECT_NE(line.message.find("configured address (error code 42)"), std::string::npos)
-        << line.message;
-    EXPECT_NE(line.message.find("discovery found 127.0.0.1, but connecting to it failed (error "
-                                "code 42)"),
+    EXPECT_EQ(line.message,
+              "server 127.0.0.1 refused the connection (error code 42) at the configured address; "
+              "discovery found 127.0.0.1, but connecting to it failed: it refused the connection "
+              "(error code 42)");
+    EXPECT_NE(line.advice.find("turns this computer away"), std::string::npos) << line.advice;
+    const nlohmann::json facts = MocapFacts(report);
+    EXPECT_EQ(facts["configured_outcome"], "refused");
+    EXPECT_EQ(facts["discovered_outcome"], "refused");
+}
+
+// A server that answers with an error is told apart from one that does not answer at all.
+TEST_F(MocapCheckTest, ARefusingServerAloneAtItsAddressIsNotCalledSilent) {
+    SimOptions options = FixedPoseServer();
+    options.refuse = true;
+    options.refuseCode = 7;
+    StartServer(options);
+    // Discovery asks where nothing answers, so the configured address's answer stands alone.
+    SilentPort nowhere;
+    ASSERT_TRUE(nowhere.Bound());
+    ScopedVariable discoveryPorts("ORVIX_STANDIN_PORTS", std::to_string(nowhere.Port()) + ",0");
+    const Report report = Check(Settings());
+    const CheckLine line = OnlyLineOf(report, "server");
+    EXPECT_EQ(line.verdict, Verdict::kFail);
+    EXPECT_EQ(line.message,
+              "server 127.0.0.1 refused the connection (error code 7) at the configured address, "
+              "and discovery found no server in 1 s");
+    EXPECT_EQ(line.message.find("did not answer"), std::string::npos);
+}
+
+// A configured address that is no address cannot be tried at all.
+TEST_F(MocapCheckTest, AServerAddressThatIsNoAddressIsSaidSo) {
+    SilentPort nowhere;
+    ASSERT_TRUE(nowhere.Bound());
+    ports_ = {nowhere.Port(), 0};
+    ScopedVariable discoveryPorts("ORVIX_STANDIN_PORTS", std::to_string(nowhere.Port()) + ",0");
+    const Report report = Check(Settings(1, 1, "127.0.0.1 # lab"), 0.2);
+    const CheckLine line = OnlyLineOf(report, "server");
+    EXPECT_NE(line.message.find("could not be tried: an address is not a dotted IPv4 address"),
               std::string::npos)
         << line.message;
+    EXPECT_EQ(MocapFacts(report)["configured_outcome"], "bad_address");
 }
 
 TEST_F(MocapCheckTest, AServerThatStreamsNothingFails) {
@@ -183,6 +273,9 @@ TEST_F(MocapCheckTest, AFailedSubscriptionResetOnlyWarns) {
 
 TEST_F(MocapCheckTest, MulticastSettingsConnectInMulticast) {
     SimOptions options = FixedPoseServer();
+    // Multicast frames go to a port both sides know beforehand: one the system just gave out.
+    options.dataPort = SilentPort().Port();
+    ASSERT_NE(options.dataPort, 0);
     options.multicast = true;
     options.multicastGroup = "239.255.60.60";  // the group the layer asks for
     StartServer(options);
@@ -190,6 +283,50 @@ TEST_F(MocapCheckTest, MulticastSettingsConnectInMulticast) {
     EXPECT_NE(OnlyLineOf(report, "server").message.find("(multicast)"), std::string::npos);
     EXPECT_TRUE(report.Passed()) << report.Text();
     EXPECT_TRUE(LinesOf(report, "subscriptions").empty());
+}
+
+// A stream that stops halfway: the rate is that of the time frames flowed, and the report says
+// when it stopped instead of passing it as a steady stream.
+TEST_F(MocapCheckTest, AStreamThatStopsDuringTheCaptureWarnsWithWhen) {
+    SimOptions options = FixedPoseServer();
+    options.rateHz = 100.0;
+    options.stopAfterSeconds = 0.5;
+    StartServer(options);
+    const Report report = Check(Settings(), 2.0);
+    EXPECT_TRUE(report.Passed()) << report.Text();
+    const CheckLine line = OnlyLineOf(report, "frames");
+    EXPECT_EQ(line.verdict, Verdict::kWarn) << line.message;
+    EXPECT_NE(line.message.find(" while it flowed; then the stream stopped, "), std::string::npos)
+        << line.message;
+    EXPECT_NE(line.message.find(" s into the 2 s capture, and sent nothing for the last "),
+              std::string::npos)
+        << line.message;
+    EXPECT_NE(line.advice.find("stopped streaming"), std::string::npos);
+    const nlohmann::json facts = MocapFacts(report);
+    const double stoppedAfter = facts["stopped_after_s"].get<double>();
+    const double flowing = facts["flowing_s"].get<double>();
+    EXPECT_LT(stoppedAfter, 1.5);
+    EXPECT_LE(flowing, stoppedAfter);
+    EXPECT_GT(facts["silent_at_end_s"].get<double>(), 0.5);
+    // Frames over the time they flowed, not over the whole capture.
+    const double frames = facts["frames"].get<double>();
+    EXPECT_NEAR(facts["frame_rate_hz"].get<double>(), (frames - 1.0) / flowing, 1e-6);
+    EXPECT_GT(facts["frame_rate_hz"].get<double>(), frames / 2.0);
+}
+
+TEST_F(MocapCheckTest, AStreamThatPausesAndResumesWarnsWithThePause) {
+    SimOptions options = FixedPoseServer();
+    options.rateHz = 100.0;
+    options.pauseAfterSeconds = 0.3;
+    options.pauseForSeconds = 1.0;
+    StartServer(options);
+    const Report report = Check(Settings(), 2.0);
+    const CheckLine line = OnlyLineOf(report, "frames");
+    EXPECT_EQ(line.verdict, Verdict::kWarn) << line.message;
+    EXPECT_NE(line.message.find(", but the stream paused for "), std::string::npos) << line.message;
+    const nlohmann::json facts = MocapFacts(report);
+    EXPECT_GT(facts["longest_pause_s"].get<double>(), 0.5);
+    EXPECT_TRUE(facts["stopped_after_s"].is_null());
 }
 
 // The whole program as a user runs it: a registered layer, a configuration and a server.
@@ -230,25 +367,18 @@ TEST_F(MocapCheckTest, TheWholeCheckPassesOnAGoodSetupInTextAndJson) {
     } unregister{key, manifest};
 #endif
 
-    const CheckRunResult text = RunCheck({"--seconds", "1"});
+    const CheckRunResult text = RunCheck({"--seconds", "1"}, ports_);
     EXPECT_EQ(text.exitCode, 0) << text.output;
     EXPECT_NE(text.output.find("Result: OK"), std::string::npos) << text.output;
     EXPECT_EQ(text.output.find("[FAIL]"), std::string::npos) << text.output;
 
-    const CheckRunResult json = RunCheck({"--json", "--seconds", "1"});
+    const CheckRunResult json = RunCheck({"--json", "--seconds", "1"}, ports_);
     EXPECT_EQ(json.exitCode, 0);
-    const auto parsed = ParseJson(json.output);
-    ASSERT_TRUE(parsed.value) << parsed.error << "\n" << json.output;
-    EXPECT_TRUE(*parsed.value->Find("passed")->AsBool());
-    EXPECT_EQ(*parsed.value->Find("facts")
-                   ->Find("configuration")
-                   ->Find("settings")
-                   ->Find("hmdrbid")
-                   ->AsNumber(),
-              1.0);
-    EXPECT_EQ(
-        parsed.value->Find("facts")->Find("registration")->Find("manifests")->AsArray()->size(),
-        1u);
+    const auto document = nlohmann::json::parse(json.output);
+    EXPECT_TRUE(document["passed"].get<bool>());
+    EXPECT_EQ(document["facts"]["configuration"]["settings"]["hmdrbid"], 1);
+    EXPECT_EQ(document["facts"]["registration"]["manifests"].size(), 1u);
+    EXPECT_EQ(document["facts"]["mocap"]["found_by"], "configured address");
 }
 
 }  // namespace

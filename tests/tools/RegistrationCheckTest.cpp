@@ -36,6 +36,17 @@ std::string ManifestText(const std::string& library, const std::string& name = k
     return "{\"file_format_version\": \"1.0.0\", \"api_layer\": {" + layer + "}}";
 }
 
+// The manifest text with other version fields.
+std::string WithVersions(std::string text, const std::string& fileFormat, const std::string& api) {
+    const auto replace = [&text](const std::string& from, const std::string& to) {
+        text.replace(text.find(from), from.size(), to);
+    };
+    replace("\"file_format_version\": \"1.0.0\"",
+            "\"file_format_version\": \"" + fileFormat + "\"");
+    replace("\"api_version\": \"1.0\"", "\"api_version\": \"" + api + "\"");
+    return text;
+}
+
 // JSON strings take forward slashes on both platforms; Windows paths would need escaping.
 std::string JsonPath(const fs::path& path) {
     return path.generic_string();
@@ -98,7 +109,12 @@ TEST_F(RegistrationCheckTest, NoManifestFailsAndSaysHowToInstall) {
     const Report report = Check();
     const CheckLine line = OnlyLineOf(report, "registered");
     EXPECT_EQ(line.verdict, Verdict::kFail);
-    EXPECT_FALSE(line.advice.empty());
+#ifdef _WIN32
+    EXPECT_NE(line.advice.find("install-layer.ps1"), std::string::npos) << line.advice;
+#else
+    EXPECT_NE(line.advice.find("install-layer.sh"), std::string::npos) << line.advice;
+#endif
+    EXPECT_EQ(line.advice.find("cmake --install"), std::string::npos) << line.advice;
     EXPECT_FALSE(report.Passed());
     EXPECT_FALSE(OnlyLineOf(report, "search").details.empty());
 }
@@ -181,6 +197,19 @@ TEST_F(RegistrationCheckTest, BrokenManifestsFailWithWhatIsWrong) {
         {"{\"api_layer\": {}}", false, "has no \"file_format_version\""},
         {"{\"file_format_version\": \"1.0.0\", \"api_layer\": []}", false,
          "has no \"api_layer\" object"},
+        // Versions the loader refuses: it reads file format 1.0.0 only, and API major version 1.
+        {WithVersions(ManifestText(library), "1.1.0", "1.0"), true,
+         "has \"file_format_version\" \"1.1.0\", which the OpenXR loader does not read (it "
+         "reads 1.0.0 only)"},
+        {WithVersions(ManifestText(library), "1.0", "1.0"), false,
+         "has \"file_format_version\" \"1.0\", which the OpenXR loader does not read"},
+        {WithVersions(ManifestText(library), "2.0.0", "1.0"), true,
+         "has \"file_format_version\" \"2.0.0\""},
+        {WithVersions(ManifestText(library), "1.0.0", "2.0"), true,
+         "has \"api_layer.api_version\" \"2.0\", which the OpenXR loader refuses (it takes "
+         "major version 1)"},
+        {WithVersions(ManifestText(library), "1.0.0", "0.0"), false,
+         "has \"api_layer.api_version\" \"0.0\", which the OpenXR loader refuses"},
     };
     for (const Case& c : cases) {
         fs::remove_all(folder_.Path() / "home");
@@ -276,6 +305,70 @@ TEST_F(RegistrationCheckTest, AnEnableVariableThatIsNotSetFails) {
     const Report report = Check();
     EXPECT_TRUE(LinesOf(report, "enable").empty());
     EXPECT_TRUE(report.Passed()) << report.Text();
+}
+
+// Accepted versions other than the usual ones pass, as they do in the loader.
+TEST_F(RegistrationCheckTest, VersionsTheLoaderAcceptsPass) {
+    Register(WithVersions(ManifestText(JsonPath(TARVEX_LAYER_LIBRARY)), "1.0.0", "1.1"));
+    const Report report = Check();
+    EXPECT_EQ(OnlyLineOf(report, "manifest").verdict, Verdict::kOk) << report.Text();
+    EXPECT_TRUE(report.Passed()) << report.Text();
+}
+
+// For which processes the loader loads the layer, from the manifest's own two fields.
+TEST_F(RegistrationCheckTest, ActivationFollowsTheManifestsEnableAndDisableVariables) {
+    struct Case {
+        std::optional<std::string> enableValue;  // nullopt: not set
+        std::optional<std::string> disableValue;
+        bool active;
+        std::string ending;
+    };
+    const Case cases[] = {
+        {std::string("1"), std::nullopt, true, "; here it would be active"},
+        // The loader counts a variable set to the empty text as set.
+        {std::string(""), std::nullopt, true, "; here it would be active"},
+        {std::nullopt, std::nullopt, false,
+         "; here it would not be active (TARVEX_TEST_SWITCH_ON is not set)"},
+        {std::string("1"), std::string(""), false,
+         "; here it would not be active (TARVEX_TEST_SWITCH_OFF is set)"},
+    };
+    Register(ManifestText(JsonPath(TARVEX_LAYER_LIBRARY), kLayerName, "TARVEX_TEST_SWITCH_OFF",
+                          ", \"enable_environment\": \"TARVEX_TEST_SWITCH_ON\""));
+    for (const Case& c : cases) {
+        ScopedVariable enable("TARVEX_TEST_SWITCH_ON", c.enableValue);
+        ScopedVariable disable("TARVEX_TEST_SWITCH_OFF", c.disableValue);
+        const Report report = Check();
+        const CheckLine line = OnlyLineOf(report, "activation");
+        EXPECT_EQ(line.verdict, Verdict::kInfo);
+        EXPECT_EQ(line.message,
+                  "the layer is active only in processes that have TARVEX_TEST_SWITCH_ON set "
+                  "(enable_environment) and not TARVEX_TEST_SWITCH_OFF (disable_environment)" +
+                      c.ending);
+        EXPECT_EQ(report.Passed(), c.active) << report.Text();
+        const auto facts = nlohmann::json::parse(report.Json())["facts"]["registration"];
+        EXPECT_EQ(facts["activation"][0]["enable_environment"], "TARVEX_TEST_SWITCH_ON");
+        EXPECT_EQ(facts["activation"][0]["disable_environment"], "TARVEX_TEST_SWITCH_OFF");
+        EXPECT_EQ(facts["activation"][0]["active_here"], c.active);
+    }
+}
+
+TEST_F(RegistrationCheckTest, WithoutAnEnableVariableTheLayerIsActiveEverywhereButSwitchedOff) {
+    Register(ManifestText(JsonPath(TARVEX_LAYER_LIBRARY)));
+    EXPECT_EQ(OnlyLineOf(Check(), "activation").message,
+              std::string("the layer is active in every OpenXR process that does not have ") +
+                  kDisableVariable + " set (disable_environment); here it would be active");
+    ScopedVariable disable(kDisableVariable, std::string("1"));
+    const std::string message = OnlyLineOf(Check(), "activation").message;
+    EXPECT_NE(
+        message.find(std::string("here it would not be active (") + kDisableVariable + " is set)"),
+        std::string::npos)
+        << message;
+}
+
+// The loader switches only implicit layers by these variables.
+TEST_F(RegistrationCheckTest, ExplicitManifestsSayNothingAboutActivation) {
+    Register(ManifestText(JsonPath(TARVEX_LAYER_LIBRARY), kLayerName, ""), false);
+    EXPECT_TRUE(LinesOf(Check(), "activation").empty());
 }
 
 #ifndef _WIN32

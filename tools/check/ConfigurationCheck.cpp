@@ -6,6 +6,7 @@
 #include <string>
 
 #include "ini/IniFile.h"
+#include "tools/check/SettingTexts.h"
 
 namespace {
 
@@ -44,17 +45,26 @@ void ReportSettings(const TrackingSettings& settings, Report& report) {
             " (read, not used)",
     };
 
-    JsonValue values;
-    values.Set("connection_mode", mode);
-    values.Set("localaddress", settings.localAddress);
-    values.Set("serveraddress", settings.serverAddress);
-    values.Set("hmdrbid", settings.hmdRigidBodyId);
-    values.Set("ipd_mm", static_cast<double>(settings.ipd));
-    values.Set("overrider", settings.overrideRight);
-    values.Set("controllerrrbid", settings.rightControllerRigidBodyId);
-    values.Set("overridel", settings.overrideLeft);
-    values.Set("controllerlrbid", settings.leftControllerRigidBodyId);
-    report.Facts(kSection).Set("settings", std::move(values));
+    report.Facts(kSection)["settings"] = {
+        {"connection_mode", mode},
+        {"localaddress", settings.localAddress},
+        {"serveraddress", settings.serverAddress},
+        {"hmdrbid", settings.hmdRigidBodyId},
+        {"ipd_mm", static_cast<double>(settings.ipd)},
+        {"overrider", settings.overrideRight},
+        {"controllerrrbid", settings.rightControllerRigidBodyId},
+        {"overridel", settings.overrideLeft},
+        {"controllerlrbid", settings.leftControllerRigidBodyId},
+    };
+}
+
+void ReportSettingTexts(const IniFile& ini, const TrackingSettings& settings, Report& report) {
+    JsonValue texts = JsonValue::array();
+    for (const SettingTextFinding& finding : CompareSettingTexts(ini, settings)) {
+        report.Add(kSection, finding.check, Verdict::kWarn, finding.message, finding.advice);
+        texts.push_back({{"check", finding.check}, {"key", finding.key}, {"text", finding.text}});
+    }
+    report.Facts(kSection)["questionable_texts"] = std::move(texts);
 }
 
 }  // namespace
@@ -70,17 +80,18 @@ std::optional<TrackingSettings> CheckConfiguration(Report& report) {
             std::string("set ") + kConfigVariable + " to the folder that holds " + kConfigFileName);
         return std::nullopt;
     }
-    facts.Set("file", *path);
+    facts["file"] = *path;
     report.Add(kSection, "variable", Verdict::kOk,
                std::string(kConfigVariable) + " is set: the layer reads " + *path);
     try {
         const IniFile ini(*path);
         const TrackingSettings settings = ReadTrackingSettings(ini);
         ReportSettings(settings, report);
+        ReportSettingTexts(ini, settings, report);
         return settings;
     } catch (const std::runtime_error& error) {
         const std::string message = error.what();
-        facts.Set("error", message);
+        facts["error"] = message;
         const bool missing = message == "ini file not found.";
         report.Add(kSection, "settings", Verdict::kFail,
                    "the layer stops reading " + *path + " with: " + message,

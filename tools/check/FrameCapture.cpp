@@ -12,10 +12,21 @@ double CaptureSummary::FrameRate() const {
     return frames >= 2 && span > 0.0 ? static_cast<double>(frames - 1) / span : 0.0;
 }
 
+double CaptureSummary::SilenceThresholdSeconds() const {
+    constexpr double kMinimumSilenceSeconds = 0.5;
+    constexpr double kFramesOfSilence = 20.0;
+    const double rate = FrameRate();
+    return rate > 0.0 ? std::max(kMinimumSilenceSeconds, kFramesOfSilence / rate)
+                      : kMinimumSilenceSeconds;
+}
+
 void FrameCapture::OnFrame(const sFrameOfMocapData& frame, double nowSeconds) {
     std::lock_guard lock(mutex_);
     if (summary_.frames == 0) {
         summary_.firstFrameSeconds = nowSeconds;
+    } else if (nowSeconds - summary_.lastFrameSeconds > summary_.longestGapSeconds) {
+        summary_.longestGapSeconds = nowSeconds - summary_.lastFrameSeconds;
+        summary_.longestGapStartSeconds = summary_.lastFrameSeconds;
     }
     ++summary_.frames;
     summary_.lastFrameSeconds = nowSeconds;

@@ -13,6 +13,9 @@ struct CaptureSummary {
     uint64_t frames = 0;
     double firstFrameSeconds = 0.0;
     double lastFrameSeconds = 0.0;
+    // The longest silence between two frames, and when it began.
+    double longestGapSeconds = 0.0;
+    double longestGapStartSeconds = 0.0;
     std::set<int32_t> rigidBodyIds;
     uint64_t headsetFrames = 0;
     bool havePose = false;
@@ -23,8 +26,12 @@ struct CaptureSummary {
     double latencySumSeconds = 0.0;
     double latencyMaxSeconds = 0.0;
 
-    // Frames per second between the first and the last frame; 0 with fewer than two frames.
+    // Frames per second between the first and the last frame, the time frames flowed; 0 with
+    // fewer than two frames.
     double FrameRate() const;
+    // The silence that counts as a stop or a pause at this rate: many frames' worth, and never
+    // less than half a second, so that a busy computer's hiccup is not taken for one.
+    double SilenceThresholdSeconds() const;
 };
 
 class FrameCapture {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -11,21 +12,36 @@
 
 namespace {
 
-std::string StringMember(const JsonValue* object, const char* name) {
-    const JsonValue* member = object != nullptr ? object->Find(name) : nullptr;
-    const std::string* text = member != nullptr ? member->AsString() : nullptr;
-    return text != nullptr ? *text : std::string();
+bool HasString(const JsonValue* object, const char* name) {
+    if (object == nullptr || !object->is_object()) {
+        return false;
+    }
+    const auto member = object->find(name);
+    return member != object->end() && member->is_string();
 }
 
-bool HasString(const JsonValue* object, const char* name) {
-    const JsonValue* member = object != nullptr ? object->Find(name) : nullptr;
-    return member != nullptr && member->AsString() != nullptr;
+std::string StringMember(const JsonValue* object, const char* name) {
+    return HasString(object, name) ? object->at(name).get<std::string>() : std::string();
+}
+
+// nlohmann's message without its exception tag: "line L, column C: what".
+std::string ParseErrorText(const nlohmann::json::parse_error& error) {
+    const std::string message = error.what();
+    const std::string marker = "parse error at ";
+    const size_t at = message.find(marker);
+    return at == std::string::npos ? message : message.substr(at + marker.size());
+}
+
+std::string Quoted(const std::string& text) {
+    return "\"" + text + "\"";
 }
 
 }  // namespace
 
 ManifestFindings ReadManifest(const ManifestCandidate& candidate) {
     ManifestFindings findings;
+    findings.path = candidate.path;
+    findings.implicit = candidate.implicit;
     std::ifstream file(std::filesystem::path(candidate.path), std::ios::binary);
     if (!file) {
         findings.problem = "cannot be opened";
@@ -34,23 +50,31 @@ ManifestFindings ReadManifest(const ManifestCandidate& candidate) {
     findings.readable = true;
     const std::string text((std::istreambuf_iterator<char>(file)),
                            std::istreambuf_iterator<char>());
-    JsonParseResult parsed = ParseJson(text);
-    if (!parsed.value) {
-        findings.parseError = parsed.error;
-        findings.problem = "is not valid JSON (" + parsed.error + ")";
+    try {
+        findings.document = JsonValue::parse(text);
+    } catch (const nlohmann::json::parse_error& error) {
+        findings.parseError = ParseErrorText(error);
+        findings.problem = "is not valid JSON (" + findings.parseError + ")";
         return findings;
     }
-    findings.document = std::move(parsed.value);
-    const JsonValue* layer = findings.document->Find("api_layer");
+    const JsonValue* document = &*findings.document;
+    const JsonValue* layer = document->is_object() && document->contains("api_layer")
+                                 ? &document->at("api_layer")
+                                 : nullptr;
     findings.layerName = StringMember(layer, "name");
     findings.libraryPath = StringMember(layer, "library_path");
     findings.disableEnvironment = StringMember(layer, "disable_environment");
     findings.enableEnvironment = StringMember(layer, "enable_environment");
 
-    // The fields without which the loader skips the manifest.
-    if (!HasString(&*findings.document, "file_format_version")) {
+    // The fields without which the loader skips the manifest, in the order it looks at them.
+    const std::string fileFormat = StringMember(document, "file_format_version");
+    const std::string apiVersion = StringMember(layer, "api_version");
+    if (!HasString(document, "file_format_version")) {
         findings.problem = "has no \"file_format_version\"";
-    } else if (layer == nullptr || layer->AsObject() == nullptr) {
+    } else if (!LoaderAcceptsFileFormatVersion(fileFormat)) {
+        findings.problem = "has \"file_format_version\" " + Quoted(fileFormat) +
+                           ", which the OpenXR loader does not read (it reads 1.0.0 only)";
+    } else if (layer == nullptr || !layer->is_object()) {
         findings.problem = "has no \"api_layer\" object";
     } else if (!HasString(layer, "name")) {
         findings.problem = "has no \"api_layer.name\"";
@@ -63,6 +87,9 @@ ManifestFindings ReadManifest(const ManifestCandidate& candidate) {
         findings.problem = "has no \"api_layer.api_version\"";
     } else if (!HasString(layer, "implementation_version")) {
         findings.problem = "has no \"api_layer.implementation_version\"";
+    } else if (!LoaderAcceptsApiVersion(apiVersion)) {
+        findings.problem = "has \"api_layer.api_version\" " + Quoted(apiVersion) +
+                           ", which the OpenXR loader refuses (it takes major version 1)";
     } else if (candidate.implicit && findings.disableEnvironment.empty()) {
         findings.problem = "is implicit but has no \"api_layer.disable_environment\"";
     }
@@ -86,6 +113,21 @@ ManifestFindings ReadManifest(const ManifestCandidate& candidate) {
         }
     }
     return findings;
+}
+
+bool LoaderAcceptsFileFormatVersion(const std::string& text) {
+    unsigned major = 0;
+    unsigned minor = 0;
+    unsigned patch = 0;
+    const int fields = std::sscanf(text.c_str(), "%u.%u.%u", &major, &minor, &patch);
+    return fields == 3 && major == 1 && minor == 0 && patch == 0;
+}
+
+bool LoaderAcceptsApiVersion(const std::string& text) {
+    unsigned major = 0;
+    unsigned minor = 0;
+    const int fields = std::sscanf(text.c_str(), "%u.%u", &major, &minor);
+    return fields == 2 && !(major == 0 && minor == 0) && major <= 1;
 }
 
 bool IsOurManifest(const ManifestCandidate& candidate, const ManifestFindings& findings) {

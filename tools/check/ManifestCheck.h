@@ -5,10 +5,12 @@
 #include <optional>
 #include <string>
 
-#include "tools/check/Json.h"
 #include "tools/check/ManifestSearch.h"
+#include "tools/check/Report.h"
 
 struct ManifestFindings {
+    std::string path;
+    bool implicit = false;
     bool readable = false;
     std::optional<JsonValue> document;
     std::string parseError;  // the reader's message when it did not parse
@@ -20,6 +22,12 @@ struct ManifestFindings {
     std::string enableEnvironment;
     std::string problem;  // the first thing that makes the loader refuse the manifest
 };
+
+// The version fields as the OpenXR loader 1.0.20 reads them: "major.minor.patch" with sscanf's
+// "%u", so leading blanks, a sign and trailing text pass unnoticed; only 1.0.0 is accepted.
+bool LoaderAcceptsFileFormatVersion(const std::string& text);
+// "major.minor" likewise; the loader refuses 0.0 and any major version above its own, 1.
+bool LoaderAcceptsApiVersion(const std::string& text);
 
 // Reads and parses the manifest and resolves library_path relative to the manifest's folder.
 ManifestFindings ReadManifest(const ManifestCandidate& candidate);

@@ -12,6 +12,8 @@
 #include <thread>
 
 #include "override/QuaternionMath.h"
+#include "platform/Platform.h"
+#include "standins/orvix/OrvixStandin.h"
 #include "tools/check/FrameCapture.h"
 
 namespace {
@@ -103,6 +105,48 @@ std::string ResetSubscriptions(OrvixClient& client) {
     return {};
 }
 
+// Why a connection failed, told apart by the client library's code: a server that answered with
+// an error is running and turns us away; one that said nothing is not there, or is cut off.
+struct ConnectFailure {
+    const char* kind;  // for the machine-readable form
+    std::string what;  // "did not answer", "refused the connection", ...
+};
+
+ConnectFailure DescribeConnectFailure(ErrorCode code) {
+    const std::string codeText = "error code " + std::to_string(code);
+    switch (code) {
+        case Orvix_ErrorNoServer:
+            return {"silent", "did not answer (no reply within " +
+                                  Text(kOrvixAnswerTimeoutMs / 1000.0) + " s, " + codeText + ")"};
+        case Orvix_ErrorInvalidArgument:
+            return {"bad_address", "could not be tried: an address is not a dotted IPv4 address (" +
+                                       codeText + ")"};
+        case Orvix_ErrorNetwork:
+            return {"local_network",
+                    "could not be tried: the client library could not open its sockets on "
+                    "localaddress (" +
+                        codeText + ")"};
+        default:
+            return {"refused", "refused the connection (" + codeText + ")"};
+    }
+}
+
+std::string ConnectAdvice(const ConnectFailure& failure, const sOrvixClientConnectParams& params) {
+    const std::string kind = failure.kind;
+    if (kind == "refused") {
+        return "the server runs but turns this computer away: check its streaming settings "
+               "(unicast or multicast, allowed clients) and the server's own log";
+    }
+    if (kind == "bad_address" || kind == "local_network") {
+        return "set serveraddress to the server's IPv4 address and localaddress to this "
+               "computer's address on the motion-capture network";
+    }
+    return "start the motion-capture server and its streaming; check serveraddress and "
+           "localaddress, and that UDP ports " +
+           std::to_string(params.commandPort) + " and " + std::to_string(params.dataPort) +
+           " are open";
+}
+
 void Disconnect(OrvixClient& client) {
     void* response = nullptr;
     int size = 0;
@@ -118,15 +162,55 @@ std::string IdList(const std::set<int32_t>& ids) {
     return text;
 }
 
-void ReportCapture(const TrackingSettings& settings, const CaptureSummary& capture, double seconds,
-                   Report& report) {
+// Frames, and whether they kept flowing: a stream that stopped is reported with the rate while it
+// flowed and when it stopped; one that paused and came back, with the pause.
+// seconds is the capture time asked for; captureStart and captureEnd are when it ran.
+void ReportFrames(const CaptureSummary& capture, double seconds, double captureStart,
+                  double captureEnd, Report& report) {
     JsonValue& facts = report.Facts(kSection);
-    facts.Set("frames", static_cast<double>(capture.frames));
-    facts.Set("frame_rate_hz", capture.FrameRate());
-    JsonValue::Array ids(capture.rigidBodyIds.begin(), capture.rigidBodyIds.end());
-    facts.Set("rigid_body_ids", std::move(ids));
-    facts.Set("hmdrbid", settings.hmdRigidBodyId);
-    facts.Set("hmd_found", capture.headsetFrames > 0);
+    const double flowed = capture.lastFrameSeconds - capture.firstFrameSeconds;
+    const double silentAtEnd = captureEnd - capture.lastFrameSeconds;
+    const double threshold = capture.SilenceThresholdSeconds();
+    const std::string rate = Text(capture.FrameRate()) + " Hz";
+    const std::string count =
+        std::to_string(capture.frames) + (capture.frames == 1 ? " frame" : " frames");
+    facts["flowing_s"] = flowed;
+    facts["silent_at_end_s"] = silentAtEnd;
+    if (silentAtEnd > threshold) {
+        const double stoppedAt = capture.lastFrameSeconds - captureStart;
+        facts["stopped_after_s"] = stoppedAt;
+        report.Add(kSection, "frames", Verdict::kWarn,
+                   count + " in " + Text(flowed) + " s, " + rate +
+                       " while it flowed; then the stream stopped, " + Text(stoppedAt) +
+                       " s into the " + Text(seconds) +
+                       " s capture, and sent nothing for the last " + Text(silentAtEnd) + " s",
+                   "the server stopped streaming: check that it is still recording and "
+                   "streaming, and the network between it and this computer");
+        return;
+    }
+    facts["stopped_after_s"] = nullptr;
+    if (capture.longestGapSeconds > threshold) {
+        const double pausedAt = capture.longestGapStartSeconds - captureStart;
+        facts["longest_pause_s"] = capture.longestGapSeconds;
+        report.Add(kSection, "frames", Verdict::kWarn,
+                   count + " in " + Text(seconds) + " s: " + rate + ", but the stream paused for " +
+                       Text(capture.longestGapSeconds) + " s, " + Text(pausedAt) +
+                       " s into the capture",
+                   "the layer holds the last pose while no frame comes: check the server's load "
+                   "and the network between it and this computer");
+        return;
+    }
+    report.Add(kSection, "frames", Verdict::kOk, count + " in " + Text(seconds) + " s: " + rate);
+}
+
+void ReportCapture(const TrackingSettings& settings, const CaptureSummary& capture, double seconds,
+                   double captureStart, double captureEnd, Report& report) {
+    JsonValue& facts = report.Facts(kSection);
+    facts["frames"] = capture.frames;
+    facts["frame_rate_hz"] = capture.FrameRate();
+    facts["rigid_body_ids"] = capture.rigidBodyIds;
+    facts["hmdrbid"] = settings.hmdRigidBodyId;
+    facts["hmd_found"] = capture.headsetFrames > 0;
 
     if (capture.frames == 0) {
         report.Add(kSection, "frames", Verdict::kFail,
@@ -135,9 +219,7 @@ void ReportCapture(const TrackingSettings& settings, const CaptureSummary& captu
                    "network passes multicast to this computer");
         return;
     }
-    report.Add(kSection, "frames", Verdict::kOk,
-               std::to_string(capture.frames) + " frames in " + Text(seconds) +
-                   " s: " + Text(capture.FrameRate()) + " Hz");
+    ReportFrames(capture, seconds, captureStart, captureEnd, report);
     report.Add(kSection, "rigid_bodies", Verdict::kInfo,
                capture.rigidBodyIds.empty()
                    ? std::string("the stream holds no rigid bodies")
@@ -177,19 +259,16 @@ void ReportCapture(const TrackingSettings& settings, const CaptureSummary& captu
                        ") m, heading " + Text(heading) + " deg");
     pose.details = {"orientation (x, y, z, w) = (" + Text(stored.x) + ", " + Text(stored.y) + ", " +
                     Text(stored.z) + ", " + Text(stored.w) + ")"};
-    facts.Set("position",
-              JsonValue::Array{capture.position[0], capture.position[1], capture.position[2]});
-    facts.Set("orientation", JsonValue::Array{stored.x, stored.y, stored.z, stored.w});
-    facts.Set("heading_deg", heading);
+    facts["position"] = {capture.position[0], capture.position[1], capture.position[2]};
+    facts["orientation"] = {stored.x, stored.y, stored.z, stored.w};
+    facts["heading_deg"] = heading;
 
     const double meanMs =
         1000.0 * capture.latencySumSeconds / static_cast<double>(capture.latencyCount);
     const double maxMs = 1000.0 * capture.latencyMaxSeconds;
-    JsonValue latency;
-    latency.Set("mean_ms", meanMs);
-    latency.Set("max_ms", maxMs);
-    latency.Set("frames_dropped_as_future", static_cast<double>(capture.negativeLatencies));
-    facts.Set("latency", std::move(latency));
+    facts["latency"] = {{"mean_ms", meanMs},
+                        {"max_ms", maxMs},
+                        {"frames_dropped_as_future", capture.negativeLatencies}};
     const std::string measured = "latency mean " + Text(meanMs) + " ms, max " + Text(maxMs) + " ms";
     if (capture.negativeLatencies > 0) {
         report.Add(kSection, "latency", Verdict::kWarn,
@@ -206,9 +285,16 @@ void ReportCapture(const TrackingSettings& settings, const CaptureSummary& captu
 
 }  // namespace
 
-void CheckMotionCapture(const TrackingSettings& settings, double seconds, Report& report) {
+void CheckMotionCapture(const TrackingSettings& settings, double seconds, Report& report,
+                        const MocapPorts& ports) {
     JsonValue& facts = report.Facts(kSection);
-    const sOrvixClientConnectParams configured = ConfiguredConnectParams(settings);
+    sOrvixClientConnectParams configured = ConfiguredConnectParams(settings);
+    if (ports.command != 0) {
+        configured.commandPort = ports.command;
+    }
+    if (ports.data != 0) {
+        configured.dataPort = ports.data;
+    }
     Connection connection = Connect(configured);
     const ErrorCode configuredCode = connection.code;
     std::string server = settings.serverAddress;
@@ -218,7 +304,7 @@ void CheckMotionCapture(const TrackingSettings& settings, double seconds, Report
     std::string serverMessage;
     std::string serverAdvice;
     if (connection.client) {
-        facts.Set("found_by", "configured address");
+        facts["found_by"] = "configured address";
         serverMessage =
             "server " + server + " answered at the configured address (" + Mode(mode) + ")";
     } else {
@@ -231,16 +317,16 @@ void CheckMotionCapture(const TrackingSettings& settings, double seconds, Report
         if (handle != nullptr) {
             Orvix_FreeAsyncServerDiscovery(handle);
         }
-        const std::string failed = "server " + settings.serverAddress +
-                                   " did not answer at the configured address (error code " +
-                                   std::to_string(configuredCode) + ")";
-        facts.Set("configured_error_code", configuredCode);
+        const ConnectFailure failure = DescribeConnectFailure(configuredCode);
+        const std::string failed =
+            "server " + settings.serverAddress + " " + failure.what + " at the configured address";
+        facts["configured_error_code"] = configuredCode;
+        facts["configured_outcome"] = failure.kind;
         if (!discovered) {
-            facts.Set("found_by", nullptr);
+            facts["found_by"] = nullptr;
             report.Add(kSection, "server", Verdict::kFail,
                        failed + ", and discovery found no server in " + Text(seconds) + " s",
-                       "start the motion-capture server and its streaming; check serveraddress "
-                       "and localaddress, and that UDP ports 1510 and 1511 are open");
+                       ConnectAdvice(failure, configured));
             return;
         }
         sOrvixClientConnectParams params{};
@@ -252,14 +338,14 @@ void CheckMotionCapture(const TrackingSettings& settings, double seconds, Report
         connection = Connect(params);
         server = serverAddress;
         mode = params.connectionType;
-        facts.Set("found_by", "discovery");
+        facts["found_by"] = "discovery";
         if (!connection.client) {
+            const ConnectFailure again = DescribeConnectFailure(connection.code);
+            facts["discovered_outcome"] = again.kind;
             report.Add(kSection, "server", Verdict::kFail,
                        failed + "; discovery found " + server +
-                           ", but connecting to it failed "
-                           "(error code " +
-                           std::to_string(connection.code) + ")",
-                       "check the server's streaming settings and the firewall");
+                           ", but connecting to it failed: it " + again.what,
+                       ConnectAdvice(again, params));
             return;
         }
         serverVerdict = Verdict::kWarn;
@@ -268,8 +354,8 @@ void CheckMotionCapture(const TrackingSettings& settings, double seconds, Report
         serverAdvice = "set serveraddress to " + server + " and localaddress to " + localAddress +
                        " so that the first connection succeeds";
     }
-    facts.Set("server", server);
-    facts.Set("mode", Mode(mode));
+    facts["server"] = server;
+    facts["mode"] = Mode(mode);
 
     OrvixClient& client = *connection.client;
     sServerDescription description{};
@@ -287,8 +373,8 @@ void CheckMotionCapture(const TrackingSettings& settings, double seconds, Report
         const std::string host(description.hostComputerName,
                                strnlen(description.hostComputerName, 256));
         const std::string application(description.hostApp, strnlen(description.hostApp, 256));
-        facts.Set("host", host);
-        facts.Set("application", application);
+        facts["host"] = host;
+        facts["application"] = application;
         serverMessage += ": host \"" + host + "\", application \"" + application + "\"";
     }
     report.Add(kSection, "server", serverVerdict, serverMessage, serverAdvice);
@@ -303,6 +389,7 @@ void CheckMotionCapture(const TrackingSettings& settings, double seconds, Report
     }
 
     FrameCapture capture(client, settings.hmdRigidBodyId);
+    const double captureStart = platform::MonotonicSeconds();
     const ErrorCode callbackCode = client.SetFrameReceivedCallback(&CaptureFrameCallback, &capture);
     if (callbackCode != ErrorCode_OK) {
         report.Add(kSection, "frames", Verdict::kFail,
@@ -313,6 +400,7 @@ void CheckMotionCapture(const TrackingSettings& settings, double seconds, Report
         return;
     }
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    const double captureEnd = platform::MonotonicSeconds();
     Disconnect(client);
-    ReportCapture(settings, capture.Summary(), seconds, report);
+    ReportCapture(settings, capture.Summary(), seconds, captureStart, captureEnd, report);
 }

@@ -16,13 +16,19 @@ namespace {
 constexpr const char* kSection = "registration";
 
 #ifdef _WIN32
+constexpr const char* kInstallScript = "install-layer.ps1";
+constexpr const char* kImplicitInstall = "run install-layer.ps1";
 constexpr const char* kInstallAdvice =
-    "install the layer with its install script, or add the manifest's full path as a DWORD value "
-    "0 under HKLM or HKCU\\SOFTWARE\\Khronos\\OpenXR\\1\\ApiLayers\\Implicit";
+    "run install-layer.ps1 from the layer's folder (powershell -ExecutionPolicy Bypass -File "
+    ".\\install-layer.ps1), or add the manifest's full path as a DWORD value 0 under HKLM or "
+    "HKCU\\SOFTWARE\\Khronos\\OpenXR\\1\\ApiLayers\\Implicit";
 #else
+constexpr const char* kInstallScript = "install-layer.sh";
+constexpr const char* kImplicitInstall = "run install-layer.sh without --explicit";
 constexpr const char* kInstallAdvice =
-    "install the layer (cmake --install), or copy XR_APILAYER_TARVEX_tracking_override.json and "
-    "the library it names into ~/.local/share/openxr/1/api_layers/implicit.d";
+    "run share/tarvex_tracking/install-layer.sh from the layer's folder, or copy "
+    "XR_APILAYER_TARVEX_tracking_override.json and the library it names into "
+    "~/.local/share/openxr/1/api_layers/implicit.d";
 #endif
 
 std::string Kind(const ManifestCandidate& candidate) {
@@ -61,11 +67,11 @@ bool ListsOurLayer(const char* list) {
 bool CheckManifest(const ManifestCandidate& candidate, const ManifestFindings& findings,
                    Report& report, JsonValue& facts) {
     const std::string where = candidate.path + " (" + Kind(candidate) + ")";
-    facts.Set("path", candidate.path);
-    facts.Set("kind", Kind(candidate));
-    facts.Set("source", candidate.source);
+    facts["path"] = candidate.path;
+    facts["kind"] = Kind(candidate);
+    facts["source"] = candidate.source;
     if (candidate.registryValue) {
-        facts.Set("registry_value", static_cast<double>(*candidate.registryValue));
+        facts["registry_value"] = *candidate.registryValue;
     }
 
     if (candidate.registryValue && *candidate.registryValue != 0) {
@@ -78,34 +84,37 @@ bool CheckManifest(const ManifestCandidate& candidate, const ManifestFindings& f
     if (!findings.readable) {
         report.Add(kSection, "manifest", Verdict::kFail,
                    "manifest " + where + " is registered but cannot be read",
-                   "reinstall the layer, or remove the entry from " + candidate.source);
+                   std::string("run ") + kInstallScript + " again, or remove the entry from " +
+                       candidate.source);
         return false;
     }
-    facts.Set("parses", findings.document.has_value());
+    facts["parses"] = findings.document.has_value();
     if (!findings.problem.empty()) {
         report.Add(kSection, "manifest", Verdict::kFail,
                    "manifest " + where + " " + findings.problem,
-                   "reinstall the layer's manifest, or fix it by hand");
+                   std::string("run ") + kInstallScript +
+                       " again to write a good manifest, or fix this one by hand");
         return false;
     }
     report.Add(kSection, "manifest", Verdict::kOk, "manifest " + where + " names " + kLayerName);
 
-    facts.Set("library_path", findings.libraryPath);
-    facts.Set("library", findings.resolvedLibrary);
+    facts["library_path"] = findings.libraryPath;
+    facts["library"] = findings.resolvedLibrary;
     std::error_code error;
     if (!findings.libraryIsBareName &&
         !std::filesystem::exists(std::filesystem::path(findings.resolvedLibrary), error)) {
-        facts.Set("library_loads", false);
+        facts["library_loads"] = false;
         report.Add(kSection, "library", Verdict::kFail,
                    "library " + findings.resolvedLibrary + " not found (library_path \"" +
                        findings.libraryPath + "\" in " + candidate.path + ")",
-                   "rebuild or reinstall the layer, or correct library_path; a relative path "
-                   "counts from the manifest's folder");
+                   std::string("run ") + kInstallScript +
+                       " again from the layer's folder, or correct library_path; a relative path "
+                       "counts from the manifest's folder");
         return false;
     }
     const LibraryProbe probe = ProbeLayerLibrary(findings.resolvedLibrary);
-    facts.Set("library_loads", probe.loaded);
-    facts.Set("exports_negotiation", probe.exportsNegotiation);
+    facts["library_loads"] = probe.loaded;
+    facts["exports_negotiation"] = probe.exportsNegotiation;
     if (!probe.loaded) {
         report.Add(kSection, "library", Verdict::kFail,
                    "library " + findings.resolvedLibrary + " does not load: " + probe.error,
@@ -170,13 +179,51 @@ void CheckEnvironment(const std::vector<ManifestFindings>& ours, Report& report)
     }
 }
 
+// For which processes an implicit manifest has the loader load the layer, read from the manifest's
+// own fields: the loader skips it unless enable_environment (when given) is set, and always when
+// disable_environment is set; a variable set to the empty text counts as set.
+void ReportActivation(const std::vector<ManifestFindings>& ours, Report& report) {
+    JsonValue activations = JsonValue::array();
+    for (const ManifestFindings& findings : ours) {
+        if (!findings.implicit || !findings.problem.empty()) {
+            continue;
+        }
+        const std::string& enable = findings.enableEnvironment;
+        const std::string& disable = findings.disableEnvironment;
+        std::string value;
+        const bool enabled = enable.empty() || VariableSet(enable, &value);
+        const bool disabled = VariableSet(disable, &value);
+        const bool active = enabled && !disabled;
+        std::string message =
+            enable.empty()
+                ? "the layer is active in every OpenXR process that does not have " + disable +
+                      " set (disable_environment)"
+                : "the layer is active only in processes that have " + enable +
+                      " set (enable_environment) and not " + disable + " (disable_environment)";
+        message += active ? "; here it would be active" : "; here it would not be active (";
+        if (!active) {
+            message += (!enabled ? enable + " is not set" : disable + " is set") + ")";
+        }
+        CheckLine& line = report.Add(kSection, "activation", Verdict::kInfo, message);
+        if (ours.size() > 1) {
+            line.details = {"manifest " + findings.path};
+        }
+        activations.push_back(
+            {{"manifest", findings.path},
+             {"enable_environment", enable.empty() ? JsonValue() : JsonValue(enable)},
+             {"disable_environment", disable},
+             {"active_here", active}});
+    }
+    report.Facts(kSection)["activation"] = std::move(activations);
+}
+
 }  // namespace
 
 void CheckRegistration(Report& report) {
     const ManifestSearch search = SearchLayerManifests();
     JsonValue& facts = report.Facts(kSection);
-    facts.Set("places", JsonValue::Array(search.places.begin(), search.places.end()));
-    facts.Set("explicit_overridden_by_XR_API_LAYER_PATH", search.explicitOverridden);
+    facts["places"] = search.places;
+    facts["explicit_overridden_by_XR_API_LAYER_PATH"] = search.explicitOverridden;
 
     CheckLine& searchLine = report.Add(
         kSection, "search", Verdict::kInfo,
@@ -184,7 +231,7 @@ void CheckRegistration(Report& report) {
             (search.explicitOverridden ? " (XR_API_LAYER_PATH replaces the explicit ones)" : ""));
     searchLine.details = search.places;
 
-    JsonValue::Array manifestFacts;
+    JsonValue manifestFacts = JsonValue::array();
     std::vector<ManifestFindings> ours;
     int usableImplicit = 0;
     int usableExplicit = 0;
@@ -193,14 +240,14 @@ void CheckRegistration(Report& report) {
         if (!IsOurManifest(candidate, findings)) {
             continue;
         }
-        JsonValue manifest;
+        JsonValue manifest = JsonValue::object();
         if (CheckManifest(candidate, findings, report, manifest)) {
             ++(candidate.implicit ? usableImplicit : usableExplicit);
         }
         manifestFacts.push_back(std::move(manifest));
         ours.push_back(std::move(findings));
     }
-    facts.Set("manifests", std::move(manifestFacts));
+    facts["manifests"] = std::move(manifestFacts);
 
     const int usable = usableImplicit + usableExplicit;
     if (ours.empty()) {
@@ -215,7 +262,7 @@ void CheckRegistration(Report& report) {
         report.Add(kSection, "registered", Verdict::kWarn,
                    "registered as an explicit layer only: applications must ask for it",
                    std::string("set XR_ENABLE_API_LAYERS=") + kLayerName +
-                       ", or install the manifest as an implicit layer");
+                       ", or register it as an implicit layer: " + kImplicitInstall);
     } else if (usable > 1) {
         report.Add(kSection, "registered", Verdict::kWarn,
                    "registered " + std::to_string(usable) +
@@ -223,4 +270,5 @@ void CheckRegistration(Report& report) {
                    "remove all but one of the manifests above");
     }
     CheckEnvironment(ours, report);
+    ReportActivation(ours, report);
 }

@@ -55,10 +55,11 @@ CheckLine& Report::Add(std::string section, std::string check, Verdict verdict, 
 }
 
 JsonValue& Report::Facts(const std::string& section) {
-    if (JsonValue* existing = facts_.Find(section)) {
-        return *existing;
+    JsonValue& facts = facts_[section];
+    if (facts.is_null()) {
+        facts = JsonValue::object();
     }
-    return facts_.Set(section, JsonValue::Object{});
+    return facts;
 }
 
 int Report::Count(Verdict verdict) const {
@@ -102,28 +103,25 @@ std::string Report::Text() const {
 }
 
 std::string Report::Json() const {
-    JsonValue::Array checks;
+    JsonValue checks = JsonValue::array();
     for (const CheckLine& line : lines_) {
-        JsonValue entry;
-        entry.Set("section", line.section);
-        entry.Set("check", line.check);
-        entry.Set("verdict", VerdictName(line.verdict));
-        entry.Set("message", line.message);
+        JsonValue entry = {{"section", line.section},
+                           {"check", line.check},
+                           {"verdict", VerdictName(line.verdict)},
+                           {"message", line.message}};
         if (!line.advice.empty()) {
-            entry.Set("advice", line.advice);
+            entry["advice"] = line.advice;
         }
         if (!line.details.empty()) {
-            JsonValue::Array details(line.details.begin(), line.details.end());
-            entry.Set("details", std::move(details));
+            entry["details"] = line.details;
         }
         checks.push_back(std::move(entry));
     }
-    JsonValue document;
-    document.Set("passed", Passed());
-    document.Set("exit_code", ExitCode());
-    document.Set("failures", Count(Verdict::kFail));
-    document.Set("warnings", Count(Verdict::kWarn));
-    document.Set("checks", std::move(checks));
-    document.Set("facts", facts_.IsNull() ? JsonValue(JsonValue::Object{}) : facts_);
-    return document.Write() + "\n";
+    const JsonValue document = {{"passed", Passed()},
+                                {"exit_code", ExitCode()},
+                                {"failures", Count(Verdict::kFail)},
+                                {"warnings", Count(Verdict::kWarn)},
+                                {"checks", std::move(checks)},
+                                {"facts", facts_}};
+    return document.dump(-1, ' ', false, JsonValue::error_handler_t::replace) + "\n";
 }

@@ -6,7 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "tools/check/Json.h"
+#include <nlohmann/json.hpp>
+
+// Members keep the order they were added in, so the report reads in the order of the checks.
+using JsonValue = nlohmann::ordered_json;
 
 enum class Verdict { kOk, kInfo, kWarn, kFail };
 
@@ -35,11 +38,13 @@ public:
     int ExitCode() const { return Passed() ? 0 : 1; }
 
     std::string Text() const;
+    // One JSON document. Bytes that are not UTF-8 (a path in a Windows code page) become U+FFFD,
+    // so the document stays valid and the rest of the path stays readable.
     std::string Json() const;
 
 private:
     std::vector<CheckLine> lines_;
-    JsonValue facts_;
+    JsonValue facts_ = JsonValue::object();
 };
 
 const char* VerdictTag(Verdict verdict);
