@@ -1,9 +1,14 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
-// Where every log line of the layer goes: the process's standard output, in one write per call.
+// Where every log line of the layer goes: the process's standard output, in one write per call,
+// and the log file.
 void WriteLogOutput(const char* data, size_t size) noexcept;
+
+// Text for the log file alone, such as the settings it starts with.
+void WriteLogFileOnly(const std::string& text) noexcept;
 
 // A line of fixed text, newline included: no formatting needed.
 template <size_t N>

@@ -2,6 +2,8 @@
 
 // The thin operating-system layer. Everything above it is the same on Windows and Linux.
 
+#include <string>
+
 namespace platform {
 
 // Writes one text to the debugger output (OutputDebugStringA on Windows, standard error elsewhere).
@@ -17,6 +19,10 @@ extern const char kPathSeparator;
 // running inside it survive an unload request by the OpenXR loader. Returns false when the
 // operating system refused; the caller carries on regardless.
 bool PinOwnModule();
+
+// The process's id, and the local date and time as "YYYY-MM-DD hh:mm:ss", for the log file.
+unsigned long ProcessId();
+std::string LocalTimeText();
 
 // Implemented by the layer: called once when the module is attached to a process.
 void OnModuleLoaded();

@@ -4,6 +4,7 @@
 #include "ini/IniFile.h"
 #include "platform/Platform.h"
 #include "tracking/MocapTracker.h"
+#include "tracking/StartupLog.h"
 #include "tracking/TrackingSettings.h"
 
 namespace {
@@ -41,12 +42,14 @@ void MocapTracker::Initialise() {
     }
 
     const std::optional<std::string> path = ConfigFilePath();
+    LogStartupBegins(path);
     if (!path) {
         return;
     }
     const IniFile ini(*path);
     // The address texts in it only need to outlive the first connection attempt below.
     const TrackingSettings settings = ReadTrackingSettings(ini);
+    LogSettingsAsRead(settings);
     hmdRigidBodyId = settings.hmdRigidBodyId;
     ipd = settings.ipd;
     overrideRight = settings.overrideRight;

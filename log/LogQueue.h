@@ -1,0 +1,55 @@
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+// Text on its way from any thread to the log file's writer thread. Pushing never blocks, takes no
+// lock and allocates nothing, so the frame hooks can log at full rate; when the writer falls
+// behind, the queue is full and what does not fit is dropped and counted.
+//
+// A bounded ring of slots, each with a sequence number that says whether it is free for the
+// producer of a given position or filled for the consumer: any number of producers, one consumer.
+class LogQueue {
+public:
+    static constexpr size_t kSlots = 1024;  // a power of two
+    static constexpr size_t kSlotText = 240;
+
+    LogQueue() noexcept;
+    LogQueue(const LogQueue&) = delete;
+    LogQueue& operator=(const LogQueue&) = delete;
+
+    // Queues the text, in as many slots as it needs; the pieces that do not fit are dropped.
+    void Push(const char* data, size_t size) noexcept;
+
+    // The single consumer: hands the oldest queued piece to sink(data, size). False when empty.
+    template <typename Sink>
+    bool PopInto(Sink&& sink) noexcept {
+        const size_t position = dequeue_.load(std::memory_order_relaxed);
+        Slot& slot = slots_[position & (kSlots - 1)];
+        if (slot.sequence.load(std::memory_order_acquire) != position + 1) {
+            return false;
+        }
+        sink(slot.text, slot.size);
+        dequeue_.store(position + 1, std::memory_order_relaxed);
+        slot.sequence.store(position + kSlots, std::memory_order_release);
+        return true;
+    }
+
+    // Pieces dropped since the last call.
+    uint64_t TakeDropped() noexcept { return dropped_.exchange(0, std::memory_order_relaxed); }
+
+private:
+    struct Slot {
+        std::atomic<size_t> sequence{0};
+        size_t size = 0;
+        char text[kSlotText];
+    };
+
+    bool PushPiece(const char* data, size_t size) noexcept;
+
+    Slot slots_[kSlots];
+    alignas(64) std::atomic<size_t> enqueue_{0};
+    alignas(64) std::atomic<size_t> dequeue_{0};
+    alignas(64) std::atomic<uint64_t> dropped_{0};
+};

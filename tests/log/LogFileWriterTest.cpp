@@ -1,0 +1,87 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "TestSupport.h"
+#include "log/LogFile.h"
+#include "log/LogFileWriter.h"
+
+namespace {
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+class LogFileWriterTest : public testing::Test {
+protected:
+    void TearDown() override { std::filesystem::remove_all(folder); }
+
+    std::filesystem::path folder = MakeTemporaryDirectory();
+    std::filesystem::path logPath = folder / LogFile::kFileName;
+};
+
+TEST_F(LogFileWriterTest, TheFileStartsWithItsHeadThenTheQueuedLines) {
+    LogFileWriter writer;
+    writer.Queue().Push("queued before\n", 14);
+    EXPECT_EQ(writer.Start(folder.string(), "head\n"), logPath.string());
+    EXPECT_EQ(writer.Start("elsewhere", "second head\n"), logPath.string()) << "opens once";
+    writer.Queue().Push("Position set\n", 13);
+    ASSERT_TRUE(writer.Drain());
+
+    EXPECT_EQ(ReadFile(logPath), "head\nqueued before\nPosition set\n");
+}
+
+TEST_F(LogFileWriterTest, AFolderThatCannotBeWrittenFallsBackToTheTemporaryFolder) {
+    LogFile file(1024);
+    ASSERT_TRUE(file.Open((folder / "missing" / "deeper").string()));
+    EXPECT_EQ(file.Path(), (std::filesystem::temp_directory_path() / LogFile::kFileName).string());
+}
+
+TEST_F(LogFileWriterTest, PastTheCapTheFileRotatesOnceKeepingTheNewestLines) {
+    LogFile file(64);
+    ASSERT_TRUE(file.Open(folder.string()));
+    for (int i = 0; i < 10; ++i) {
+        const std::string line = "line " + std::to_string(i) + " of the session.\n";  // 22 bytes
+        file.Write(line.data(), line.size());
+    }
+    file.Flush();
+
+    // Two lines per file at most: 6 and 7 went to the rotated file, 8 and 9 are current.
+    EXPECT_EQ(ReadFile(logPath), "line 8 of the session.\nline 9 of the session.\n");
+    EXPECT_EQ(ReadFile(logPath.string() + ".1"),
+              "line 6 of the session.\nline 7 of the session.\n");
+    EXPECT_FALSE(std::filesystem::exists(logPath.string() + ".2"));
+}
+
+TEST_F(LogFileWriterTest, DroppedTextIsCountedInTheFile) {
+    LogFileWriter writer;
+    ASSERT_FALSE(writer.Start(folder.string(), "").empty());
+    // Lines pile up faster than anyone drains them.
+    for (size_t i = 0; i < LogQueue::kSlots + 3; ++i) {
+        writer.Queue().Push("x\n", 2);
+    }
+    ASSERT_TRUE(writer.Drain());
+    const std::string text = ReadFile(logPath);
+    EXPECT_NE(text.find("(tarvex_tracking: 3 pieces of log text were dropped here"),
+              std::string::npos)
+        << text.substr(text.size() > 200 ? text.size() - 200 : 0);
+}
+
+TEST_F(LogFileWriterTest, TheWriterThreadMovesLinesWithoutBeingAsked) {
+    LogFileWriter writer;
+    ASSERT_FALSE(writer.Start(folder.string(), "").empty());
+    writer.Queue().Push("from the frame thread\n", 22);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (ReadFile(logPath).empty() && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(ReadFile(logPath), "from the frame thread\n");
+}
+
+}  // namespace

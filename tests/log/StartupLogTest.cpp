@@ -1,0 +1,67 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+
+#include "TarvexVersion.h"
+#include "TestSupport.h"
+#include "log/LogFile.h"
+#include "log/LogFileWriter.h"
+#include "log/LogOutput.h"
+#include "tracking/StartupLog.h"
+
+namespace {
+
+// The process-wide log file: one test in its own program, as the file opens once per process.
+TEST(StartupLogTest, TheLogFileBesideTheConfigurationHoldsTheSetupAndEveryLine) {
+    const std::filesystem::path folder = MakeTemporaryDirectory();
+    SetVariable(kConfigVariable, folder.string().c_str());
+    const std::string configPath = (folder / kConfigFileName).string();
+
+    TrackingSettings settings;
+    settings.connectionType = 1;
+    settings.localAddress = "127.0.0.1";
+    settings.serverAddress = "10.0.0.5";
+    settings.hmdRigidBodyId = 7;
+    settings.ipd = 63.5f;
+    settings.overrideRight = true;
+    settings.rightControllerRigidBodyId = 11;
+    settings.leftControllerRigidBodyId = 12;
+
+    testing::internal::CaptureStdout();
+    LogStartupBegins(configPath);
+    LogSettingsAsRead(settings);
+    WriteLogOutput("Position set\n", 13);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Position set\n")
+        << "standard output gets the lines and nothing of the file's own";
+    LogFileWriter::Instance().Drain();
+
+    std::ifstream file(folder / LogFile::kFileName, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    const std::string expected =
+        std::string("tarvex_tracking ") + kTarvexVersion +
+        ", XR_APILAYER_TARVEX_tracking_override: log of process [0-9]+, started "
+        "[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\n"
+        "configuration file: " +
+        std::regex_replace(configPath, std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)") +
+        "\n"
+        "settings as read:\n"
+        "  connectiontype  -> unicast\n"
+        "  localaddress    = 127.0.0.1\n"
+        "  serveraddress   = 10.0.0.5\n"
+        "  hmdrbid         = 7\n"
+        "  ipd             = 63.5 mm\n"
+        "  overrider       = true\n"
+        "  controllerrrbid = 11\n"
+        "  overridel       = false\n"
+        "  controllerlrbid = 12\n"
+        "Position set\n";
+    EXPECT_TRUE(std::regex_match(text.str(), std::regex(expected))) << text.str();
+    SetVariable(kConfigVariable, nullptr);
+}
+
+}  // namespace

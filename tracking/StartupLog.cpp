@@ -1,0 +1,49 @@
+#include "tracking/StartupLog.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <sstream>
+
+#include "TarvexVersion.h"
+#include "log/LogFileWriter.h"
+#include "log/LogOutput.h"
+#include "platform/Platform.h"
+
+void LogStartupBegins(const std::optional<std::string>& configPath) {
+    // Without the variable the start-up is retried on every frame: say so once.
+    static std::atomic<bool> toldNoConfiguration{false};
+    if (!configPath && toldNoConfiguration.exchange(true)) {
+        return;
+    }
+    LogFileWriter& writer = LogFileWriter::Instance();
+    if (!writer.Started()) {
+        std::ostringstream head;
+        head << "tarvex_tracking " << kTarvexVersion
+             << ", XR_APILAYER_TARVEX_tracking_override: log of process " << platform::ProcessId()
+             << ", started " << platform::LocalTimeText() << '\n';
+        const char* folder = std::getenv(kConfigVariable);
+        writer.Start(folder == nullptr ? std::string() : folder, head.str());
+    }
+    if (configPath) {
+        WriteLogFileOnly("configuration file: " + *configPath + '\n');
+    } else {
+        WriteLogFileOnly(std::string("configuration file: none, ") + kConfigVariable +
+                         " is not set\n");
+    }
+}
+
+void LogSettingsAsRead(const TrackingSettings& settings) {
+    std::ostringstream text;
+    text << "settings as read:\n"
+         << "  connectiontype  -> " << (settings.connectionType == 0 ? "multicast" : "unicast")
+         << '\n'
+         << "  localaddress    = " << settings.localAddress << '\n'
+         << "  serveraddress   = " << settings.serverAddress << '\n'
+         << "  hmdrbid         = " << settings.hmdRigidBodyId << '\n'
+         << "  ipd             = " << settings.ipd << " mm\n"
+         << "  overrider       = " << (settings.overrideRight ? "true" : "false") << '\n'
+         << "  controllerrrbid = " << settings.rightControllerRigidBodyId << '\n'
+         << "  overridel       = " << (settings.overrideLeft ? "true" : "false") << '\n'
+         << "  controllerlrbid = " << settings.leftControllerRigidBodyId << '\n';
+    WriteLogFileOnly(text.str());
+}

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "tracking/TrackingSettings.h"
+
+// What the log file records of each start-up, beyond the lines on standard output: the layer's
+// version and process at the file's head, the configuration file read, and the settings as read,
+// so that a log sent by a user says how the layer was set up.
+void LogStartupBegins(const std::optional<std::string>& configPath);
+void LogSettingsAsRead(const TrackingSettings& settings);
