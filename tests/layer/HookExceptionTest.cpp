@@ -24,8 +24,8 @@ XrResult XRAPI_CALL ThrowingEndFrame(XrSession, const XrFrameEndInfo*) {
     return XR_SUCCESS;
 }
 
-XrResult XRAPI_CALL ThrowingLocateViews(XrSession, const XrViewLocateInfo*, XrViewState*,
-                                        uint32_t, uint32_t*, XrView*) {
+XrResult XRAPI_CALL ThrowingLocateViews(XrSession, const XrViewLocateInfo*, XrViewState*, uint32_t,
+                                        uint32_t*, XrView*) {
     gThrow();
     return XR_SUCCESS;
 }

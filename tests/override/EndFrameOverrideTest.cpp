@@ -1,5 +1,8 @@
 #include <array>
+#include <cstdint>
 #include <cstring>
+#include <string>
+#include <tuple>
 #include <vector>
 
 #include "FakeRuntime.h"
@@ -158,5 +161,73 @@ TEST_F(EndFrameOverrideTest, InvalidFramesAreLeftToTheRuntime) {
     EXPECT_EQ(EndFrameAtTrackedPose(tracker, &FakeEndFrame, XR_NULL_HANDLE, &frame), XR_SUCCESS);
     EXPECT_EQ(FakeRuntime::Current().receivedFrame.layers, nullptr);
 }
+
+// Frames around the 16 layers kept without allocation: at, below and just above that room, and
+// well above it; either every layer is stereo or stereo and quad layers alternate.
+class EndFrameLayerCountTest : public EndFrameOverrideTest,
+                               public testing::WithParamInterface<std::tuple<uint32_t, bool>> {};
+
+TEST_P(EndFrameLayerCountTest, EveryLayerReachesTheRuntimeInOrderWithStereoViewsReplaced) {
+    const auto [count, alternate] = GetParam();
+    Track({1, 1.5f, 2}, kYaw30Q);
+    std::vector<XrCompositionLayerProjection> stereo;
+    std::vector<XrCompositionLayerQuad> quads;
+    stereo.reserve(count);
+    quads.reserve(count);
+    std::vector<const XrCompositionLayerBaseHeader*> submitted;
+    std::vector<bool> isStereo;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (alternate && i % 2 == 1) {
+            quads.push_back(XrCompositionLayerQuad{XR_TYPE_COMPOSITION_LAYER_QUAD});
+            submitted.push_back(Header(&quads.back()));
+            isStereo.push_back(false);
+        } else {
+            stereo.push_back(Projection(views.data(), 2));
+            // Each stereo layer carries its own space, which tells the copies apart.
+            stereo.back().space = reinterpret_cast<XrSpace>(uintptr_t{0x100} + i);
+            submitted.push_back(Header(&stereo.back()));
+            isStereo.push_back(true);
+        }
+    }
+
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(End(submitted), XR_SUCCESS);
+    const std::string output = testing::internal::GetCapturedStdout();
+
+    std::string expectedOutput;
+    for (size_t i = 0; i < stereo.size(); ++i) {
+        expectedOutput += "Position set\n";
+    }
+    EXPECT_EQ(output, expectedOutput);
+    const FakeRuntime& runtime = FakeRuntime::Current();
+    EXPECT_EQ(runtime.endFrameCalls, 1);
+    EXPECT_EQ(runtime.receivedFrame.layerCount, count);
+    ASSERT_EQ(runtime.receivedLayers.size(), count);
+    ASSERT_EQ(runtime.receivedProjections.size(), stereo.size());
+    size_t stereoSeen = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        SCOPED_TRACE("layer " + std::to_string(i));
+        if (!isStereo[i]) {
+            EXPECT_EQ(runtime.receivedLayers[i], submitted[i]);
+            continue;
+        }
+        EXPECT_NE(runtime.receivedLayers[i], submitted[i]) << "a stereo layer must be a copy";
+        const XrCompositionLayerProjection& copy = runtime.receivedProjections[stereoSeen];
+        EXPECT_EQ(copy.space, reinterpret_cast<XrSpace>(uintptr_t{0x100} + i));
+        ASSERT_EQ(copy.viewCount, 2u);
+        const auto& copiedViews = runtime.receivedViews[stereoSeen];
+        ExpectPoseNear(copiedViews[0].pose, kYaw10, {0.22794f, 1.5f, 2.23741f});
+        ExpectPoseNear(copiedViews[1].pose, kYaw10, {0.28337f, 1.5f, 2.20541f});
+        ++stereoSeen;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(AroundTheInlineRoom, EndFrameLayerCountTest,
+                         testing::Combine(testing::Values(0u, 1u, 15u, 16u, 17u, 40u),
+                                          testing::Bool()),
+                         [](const auto& testCase) {
+                             return std::to_string(std::get<0>(testCase.param)) + "Layers" +
+                                    (std::get<1>(testCase.param) ? "StereoAndQuad" : "AllStereo");
+                         });
 
 }  // namespace

@@ -74,6 +74,34 @@ TEST(PoseMath, HamiltonProductOfTheUnitAxes) {
     ExpectNear(Multiply(kYaw30, Conjugate(kYaw30)), kIdentity);
 }
 
+// General quaternions, written (x, y, z, w), where every term of every component is nonzero in
+// the first two cases, so that a changed sign or a swapped factor shows. Worked by hand as
+// scalar ab_w - a_v.b_v and vector a_w b_v + b_w a_v + a_v x b_v:
+//   (1,2,3,4)(5,6,7,8): w = 32 - (5+12+21) = -6;
+//     v = (20,24,28) + (8,16,24) + (2*7-3*6, 3*5-1*7, 1*6-2*5) = (20,24,28)+(8,16,24)+(-4,8,-4)
+//       = (24,48,48)
+//   (5,6,7,8)(1,2,3,4): w = -6 again; the cross product changes sign: (4,-8,4), so
+//     v = (8,16,24) + (20,24,28) + (4,-8,4) = (32,32,56)
+//   (2,-1,0,3)(1,4,-2,-1): w = -3 - (2-4+0) = -1;
+//     v = (3,12,-6) + (-2,1,0) + ((-1)(-2)-0*4, 0*1-2(-2), 2*4-(-1)*1) = (3,12,-6)+(-2,1,0)+(2,4,9)
+//       = (3,17,3)
+// Small integers keep every product exact in single precision.
+TEST(PoseMath, HamiltonProductOfGeneralQuaternions) {
+    const struct {
+        XrQuaternionf a, b, product;
+    } cases[] = {
+        {{1, 2, 3, 4}, {5, 6, 7, 8}, {24, 48, 48, -6}},
+        {{5, 6, 7, 8}, {1, 2, 3, 4}, {32, 32, 56, -6}},
+        {{2, -1, 0, 3}, {1, 4, -2, -1}, {3, 17, 3, -1}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << "(" << c.a.x << "," << c.a.y << "," << c.a.z << "," << c.a.w << ") * ("
+                     << c.b.x << "," << c.b.y << "," << c.b.z << "," << c.b.w << ")");
+        ExpectNear(Multiply(c.a, c.b), c.product);
+    }
+}
+
 TEST(PoseMath, RotationOfVectors) {
     ExpectNear(Rotate(kYaw90, {1, 0, 0}), {0, 0, -1});
     ExpectNear(Rotate(kIdentity, {1, 2, 3}), {1, 2, 3});

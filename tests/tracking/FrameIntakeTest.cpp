@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <limits>
 #include <vector>
 
@@ -138,6 +139,38 @@ TEST_F(FrameIntakeTest, ACountAboveCapacityIsReadOnlyUpToTheArraysEnd) {
         frame.nRigidBodies = std::numeric_limits<int32_t>::max();
     });
     ExpectPose(tracker_->ReadPose(), {-1, 2, -3}, {-0.0f, 0, -0.0f, 1});
+}
+
+// The int right after the record's last body sits where a body past the capacity would keep its
+// id; setting it to the headset's id turns a search that overruns the array into a found pose.
+static_assert(offsetof(sFrameOfMocapData, nSkeletons) ==
+              offsetof(sFrameOfMocapData, rigidBodies) + sizeof(RigidBodyEntry) * kMaxRigidBodies);
+
+TEST_F(FrameIntakeTest, AFrameWithoutTheHeadsetIsSearchedOnlyToTheRecordsEnd) {
+    const struct {
+        const char* name;
+        int32_t count;
+    } cases[] = {
+        {"exactly the capacity", kMaxRigidBodies},
+        {"one above the capacity", kMaxRigidBodies + 1},
+        {"the largest count", std::numeric_limits<int32_t>::max()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        tracker_->lastFrameTime.store(1.0);
+        const auto output = Deliver([&](sFrameOfMocapData& frame) {
+            Frame({})(frame);
+            for (auto& body : frame.rigidBodies) {
+                body = RigidBodyEntry{3, 1, 2, 3, 0, 0, 0, 1, 0, 0};
+            }
+            frame.nRigidBodies = c.count;
+            frame.nSkeletons = 7;  // the headset's id, one body past the capacity
+        });
+        EXPECT_EQ(output, "");
+        EXPECT_GT(tracker_->lastFrameTime.load(), 1.0);
+        EXPECT_FALSE(tracker_->ReadPose().valid) << "a body past the record was taken";
+        EXPECT_THAT(scripted::Calls(), IsEmpty());
+    }
 }
 
 TEST_F(FrameIntakeTest, EndsARunningDiscovery) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <future>
 #include <thread>
 
 #include "TrackerFixture.h"
@@ -240,6 +241,34 @@ TEST_F(WatchdogTest, DestroyingATrackerStopsItsWatchdog) {
     ASSERT_TRUE(tracker_->watchdogThread.joinable());
     CapturedOutput([&] { tracker_->DisconnectFromServer(); });
     tracker_.reset();  // joins; a watchdog that ignored the stop would hang here
+}
+
+TEST_F(WatchdogTest, DestroyingATrackerEndsItsWatchdogWithinAFewLoopPeriods) {
+    WriteConfig(SettingsFile{}.Text());
+    CapturedOutput([&] { tracker_->Initialise(); });
+    ASSERT_TRUE(tracker_->watchdogThread.joinable());
+    CapturedOutput([&] { tracker_->DisconnectFromServer(); });
+    // Let the watchdog reach its pause between passes, where a stop must still be noticed.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+
+    // Destroyed on a thread of its own, so that a watchdog that ignores the stop fails this test
+    // instead of hanging it.
+    MocapTracker* const tracker = tracker_.release();
+    std::promise<void> destroyed;
+    auto done = destroyed.get_future();
+    std::thread destroyer([tracker, &destroyed] {
+        delete tracker;
+        destroyed.set_value();
+    });
+    // The loop pauses for one second between passes; three leave room for a loaded machine.
+    const bool stoppedInTime = done.wait_for(std::chrono::seconds(3)) == std::future_status::ready;
+    if (!stoppedInTime) {
+        // Raise the stop the destructor should have raised, so that the destroyer can finish;
+        // the tracker's members live until its destructor returns.
+        tracker->watchdogStop.store(true);
+    }
+    destroyer.join();
+    EXPECT_TRUE(stoppedInTime) << "destroying the tracker did not stop its watchdog within 3 s";
 }
 
 }  // namespace
