@@ -7,14 +7,18 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <ostream>
+#include <string>
+#include <system_error>
 
 #include "AllocationCounter.h"
 #include "FileStreamBuffer.h"
 #include "OverheadReporter.h"
 #include "layer/OpenXRLayer.h"
+#include "log/LogFileWriter.h"
 #include "override/PoseHooks.h"
 #include "tracking/MocapTracker.h"
 
@@ -151,6 +155,12 @@ int main(int argc, char** argv) {
         std::perror("hook_benchmarks: cannot set standard output aside");
         return 1;
     }
+    // The layer copies every line to its log file, as it does in an application.
+    const std::filesystem::path logFolder = std::filesystem::temp_directory_path() /
+                                            ("tarvex_hook_benchmarks_" + std::to_string(getpid()));
+    std::filesystem::create_directories(logFolder);
+    const std::string logPath = LogFileWriter::Instance().Start(logFolder.string(), "");
+
     FileStreamBuffer reportBuffer(reports);
     std::ostream reportStream(&reportBuffer);
     display->SetOutputStream(&reportStream);
@@ -160,6 +170,9 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reportStream.flush();
     reporter.PrintOverheads(std::cerr, {"xrLocateViews", "xrEndFrame"});
+    std::cerr << "log file: " << (logPath.empty() ? "none (could not be opened)" : logPath) << '\n';
+    std::error_code ignored;
+    std::filesystem::remove_all(logFolder, ignored);
     benchmark::Shutdown();
     std::fclose(reports);
     return 0;

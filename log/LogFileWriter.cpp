@@ -1,6 +1,7 @@
 #include "log/LogFileWriter.h"
 
 #include <chrono>
+#include <cstdio>
 #include <new>
 #include <string>
 
@@ -59,10 +60,12 @@ bool LogFileWriter::Drain() {
             wrote = true;
         }
         if (const uint64_t dropped = queue_.TakeDropped(); dropped > 0) {
-            const std::string line = "(tarvex_tracking: " + std::to_string(dropped) +
-                                     " pieces of log text were dropped here: the log file could "
-                                     "not keep up)\n";
-            file_.Write(line.data(), line.size());
+            char line[128];
+            const int size = std::snprintf(line, sizeof(line),
+                                           "(tarvex_tracking: %llu pieces of log text were dropped "
+                                           "here: the log file could not keep up)\n",
+                                           static_cast<unsigned long long>(dropped));
+            file_.Write(line, static_cast<size_t>(size));
             wrote = true;
         }
         if (wrote) {
