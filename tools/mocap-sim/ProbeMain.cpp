@@ -2,17 +2,19 @@
 // receives frames for a while and reports frame loss and the age of each frame on arrival
 // (SecondsSinceHostTimestamp), as the tracker would see them.
 
+#include <CLI/CLI.hpp>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "TarvexVersion.h"
 #include "standins/orvix/OrvixStandin.h"
+#include "tools/mocap-sim/CommandLineChecks.h"
 #include "tracking/OrvixLib.h"
 
 namespace {
@@ -54,50 +56,48 @@ void PrintAges(const char* what, std::vector<double> ages) {
         at(0.0), at(0.5), at(0.99), at(1.0), negative);
 }
 
-void Usage() {
-    std::puts(
-        "Usage: tarvex-mocap-probe [--server ADDRESS] [--local ADDRESS] [--command-port PORT]\n"
-        "                          [--data-port PORT] [--multicast] [--seconds S]\n"
-        "Connects to a server (default 127.0.0.1, ports 1510/1511, unicast), resets its\n"
-        "subscriptions in unicast mode, receives frames for S seconds (default 10) and prints the\n"
-        "frame loss and the age of each frame on arrival.");
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     std::string server = "127.0.0.1";
     std::string local = "127.0.0.1";
-    unsigned commandPort = 0;
-    unsigned dataPort = 0;
+    uint16_t commandPort = 0;
+    uint16_t dataPort = 0;
     bool multicast = false;
     double seconds = 10.0;
-    for (int i = 1; i < argc; ++i) {
-        const std::string name = argv[i];
-        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-        if (name == "--multicast") {
-            multicast = true;
-        } else if (name == "--help" || value == nullptr) {
-            Usage();
-            return name == "--help" ? 0 : 2;
-        } else if (name == "--server") {
-            server = argv[++i];
-        } else if (name == "--local") {
-            local = argv[++i];
-        } else if (name == "--command-port") {
-            commandPort = static_cast<unsigned>(std::strtoul(argv[++i], nullptr, 10));
-        } else if (name == "--data-port") {
-            dataPort = static_cast<unsigned>(std::strtoul(argv[++i], nullptr, 10));
-        } else if (name == "--seconds") {
-            seconds = std::strtod(argv[++i], nullptr);
-        } else {
-            Usage();
+
+    CLI::App app(
+        "Connects to a motion-capture server through the stand-in client library, resets its\n"
+        "subscriptions in unicast mode, receives frames for a while and prints the frame loss\n"
+        "and the age of each frame on arrival.",
+        "tarvex-mocap-probe");
+    app.set_version_flag("--version", std::string("tarvex-mocap-probe ") + kTarvexVersion,
+                         "print the version and exit");
+    app.set_help_flag("-h,--help", "this text");
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_option("--server", server, "the server's address (default 127.0.0.1)")
+        ->type_name("ADDRESS");
+    app.add_option("--local", local, "the local address (default 127.0.0.1)")->type_name("ADDRESS");
+    app.add_option("--command-port", commandPort, "command port (default 1510)")
+        ->type_name("PORT")
+        ->check(tools::Integer(0, 65535));
+    app.add_option("--data-port", dataPort, "data port (default 1511)")
+        ->type_name("PORT")
+        ->check(tools::Integer(0, 65535));
+    app.add_flag("--multicast", multicast, "receive multicast instead of unicast");
+    app.add_option("--seconds", seconds, "how long to receive (default 10, at most 3600)")
+        ->type_name("S")
+        ->check(tools::Number({0.0, false, 3600.0}));
+    std::string message;
+    switch (tools::ParseCommandLine(app, argc, argv, &message)) {
+        case tools::ParseOutcome::kRun:
+            break;
+        case tools::ParseOutcome::kShowInformation:
+            std::fputs(message.c_str(), stdout);
+            return 0;
+        case tools::ParseOutcome::kBadArguments:
+            std::fputs(message.c_str(), stderr);
             return 2;
-        }
-    }
-    if (commandPort > 65535 || dataPort > 65535 || !(seconds > 0.0 && seconds < 3600.0)) {
-        Usage();
-        return 2;
     }
 
     OrvixClient client;

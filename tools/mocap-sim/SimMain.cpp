@@ -8,7 +8,7 @@
 #include <string>
 #include <thread>
 
-#include "tools/mocap-sim/SimOptions.h"
+#include "tools/mocap-sim/SimCommandLine.h"
 #include "tools/mocap-sim/SimServer.h"
 
 namespace {
@@ -28,16 +28,12 @@ void PrintLine(const std::string& line) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    SimOptions options;
-    std::string message;
-    bool wantsHelp = false;
-    if (!ParseSimOptions(argc, argv, &options, &message, &wantsHelp)) {
-        std::fputs(message.c_str(), wantsHelp ? stdout : stderr);
-        if (!wantsHelp) {
-            std::fputc('\n', stderr);
-        }
-        return wantsHelp ? 0 : 2;
+    const SimCommandLine commandLine = ParseSimCommandLine(argc, argv);
+    if (!commandLine.run) {
+        std::fputs(commandLine.message.c_str(), commandLine.exitCode == 0 ? stdout : stderr);
+        return commandLine.exitCode;
     }
+    const SimOptions& options = commandLine.options;
     std::signal(SIGINT, OnStopSignal);
     std::signal(SIGTERM, OnStopSignal);
 

@@ -1,6 +1,7 @@
 #pragma once
 
-// Settings of the simulated motion-capture server, from its command line or from a test.
+// Settings of the simulated motion-capture server, from its command line (SimCommandLine.h) or
+// from a test.
 
 #include <cstdint>
 #include <string>
@@ -43,13 +44,6 @@ struct SimOptions {
     int truncateEvery = 0;  // 0: never
     bool logFrames = false;
 };
-
-// Parses argv into options. On failure or --help, returns false with the text to print in
-// message (and wantsHelp set for --help).
-bool ParseSimOptions(int argc, char** argv, SimOptions* options, std::string* message,
-                     bool* wantsHelp);
-
-std::string SimUsage();
 
 bool ParseCommandAnswer(const std::string& text, CommandAnswer* answer);
 std::string DescribeCommandAnswer(const CommandAnswer& answer);

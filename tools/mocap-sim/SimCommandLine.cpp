@@ -1,0 +1,259 @@
+#include "tools/mocap-sim/SimCommandLine.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdint>
+#include <vector>
+
+#include "TarvexVersion.h"
+#include "standins/orvix/UdpSocket.h"
+#include "tools/mocap-sim/CommandLineChecks.h"
+
+namespace {
+
+constexpr const char* kProgram = "tarvex-mocap-sim";
+
+CLI::Validator IPv4Address() {
+    return CLI::Validator(
+        [](std::string& text) -> std::string {
+            uint32_t address = 0;
+            return orvix::ParseIPv4(text.c_str(), &address)
+                       ? std::string()
+                       : "'" + text + "' is not an IPv4 address";
+        },
+        "");
+}
+
+CLI::Validator MulticastGroup() {
+    return CLI::Validator(
+        [](std::string& text) -> std::string {
+            uint32_t address = 0;
+            return orvix::ParseIPv4(text.c_str(), &address) && (address >> 28) == 0xEu
+                       ? std::string()
+                       : "'" + text + "' is not a multicast group (224.0.0.0 to 239.255.255.255)";
+        },
+        "");
+}
+
+CLI::Validator NotZero() {
+    return CLI::Validator(
+        [](std::string& text) -> std::string {
+            double value = 0.0;
+            return tools::ParseFiniteNumber(text, &value) && value != 0.0
+                       ? std::string()
+                       : "'" + text + "' is not a nonzero code";
+        },
+        "");
+}
+
+CLI::Validator AnAnswer() {
+    return CLI::Validator(
+        [](std::string& text) -> std::string {
+            CommandAnswer answer;
+            return ParseCommandAnswer(text, &answer)
+                       ? std::string()
+                       : "'" + text + "' is not an answer (N, empty, long:N, error:N or silent)";
+        },
+        "");
+}
+
+bool ParsePose(const std::string& text, MocapPose* pose) {
+    std::vector<float> values;
+    size_t start = 0;
+    while (values.size() < 8) {
+        const size_t comma = text.find(',', start);
+        double value = 0.0;
+        if (!tools::ParseFiniteNumber(text.substr(start, comma - start), &value)) {
+            return false;
+        }
+        values.push_back(static_cast<float>(value));
+        if (comma == std::string::npos) {
+            break;
+        }
+        start = comma + 1;
+    }
+    if (values.size() != 7) {
+        return false;
+    }
+    *pose = {values[0], values[1], values[2], values[3], values[4], values[5], values[6]};
+    return true;
+}
+
+CLI::Validator APose() {
+    return CLI::Validator(
+        [](std::string& text) -> std::string {
+            MocapPose pose;
+            return ParsePose(text, &pose) ? std::string()
+                                          : "'" + text + "' is not seven numbers X,Y,Z,QX,QY,QZ,QW";
+        },
+        "");
+}
+
+// Binds an answer switch: its text is checked, then read into `answer`.
+void AddAnswer(CLI::App& app, const std::string& name, CommandAnswer* answer,
+               const std::string& command) {
+    app.add_option_function<std::string>(
+           name, [answer](const std::string& text) { ParseCommandAnswer(text, answer); },
+           "answer to \"" + command + "\" (default 0)")
+        ->type_name("A")
+        ->check(AnAnswer())
+        ->group("Faults");
+}
+
+}  // namespace
+
+SimCommandLine ParseSimCommandLine(int argc, const char* const* argv) {
+    using tools::Integer;
+    using tools::Number;
+    SimCommandLine result;
+    SimOptions& options = result.options;
+
+    CLI::App app(
+        "A simulated motion-capture server for the Orvix stand-in client library, on loopback "
+        "UDP.\nIt answers discovery queries and commands, and streams frames of several rigid "
+        "bodies, the\nheadset among them, to every connected client (unicast) or to a multicast "
+        "group.",
+        kProgram);
+    app.set_version_flag("--version", std::string(kProgram) + " " + kTarvexVersion,
+                         "print the version and exit");
+    app.set_help_flag("-h,--help", "this text");
+    // A switch given twice keeps its last value, as it always has.
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.get_formatter()->column_width(30);
+    app.footer(
+        "Every event is printed as one line; a summary follows at exit. Ctrl-C (SIGINT) or "
+        "SIGTERM stops\nit cleanly. Host timestamps are nanoseconds on the monotonic clock; the "
+        "first line gives the\nstart time in seconds on that clock, which is where path time 0 "
+        "lies.");
+
+    app.add_option("--bind", options.bindAddress, "address to listen on (default 127.0.0.1)")
+        ->type_name("ADDRESS")
+        ->check(IPv4Address())
+        ->group("Network");
+    app.add_option("--command-port", options.commandPort,
+                   "command and discovery port (default 1510; 0: any free\nport, printed in the "
+                   "first line)")
+        ->type_name("PORT")
+        ->check(Integer(0, 65535))
+        ->group("Network");
+    app.add_option("--data-port", options.dataPort, "port multicast frames go to (default 1511)")
+        ->type_name("PORT")
+        ->check(Integer(1, 65535))
+        ->group("Network");
+    app.add_flag("--multicast", options.multicast,
+                 "stream to the multicast group instead of to each client")
+        ->group("Network");
+    app.add_option("--multicast-group", options.multicastGroup, "the group (default 239.255.60.60)")
+        ->type_name("GROUP")
+        ->check(MulticastGroup())
+        ->group("Network");
+
+    app.add_option("--rate", options.rateHz, "frames per second (default 240, at most 10000)")
+        ->type_name("HZ")
+        ->check(Number({0.0, false, 10000.0}))
+        ->group("Stream");
+    app.add_option("--headset-id", options.headsetId,
+                   "rigid-body id of the headset (default 1, 1..1000000)")
+        ->type_name("ID")
+        ->check(Integer(1, 1000000))
+        ->group("Stream");
+    app.add_option("--bodies", options.bodyCount,
+                   "rigid bodies per frame, the headset included (default 4,\n1..64)")
+        ->type_name("N")
+        ->check(Integer(1, 64))
+        ->group("Stream");
+    std::string pathName;
+    CLI::Option* path =
+        app.add_option("--path", pathName,
+                       "headset path (default circle: 1.5 m radius at 1.7 m\nheight, one lap per "
+                       "20 s, head turns of +-30 degrees at\n0.25 Hz)")
+            ->type_name("circle|fixed")
+            ->check(CLI::IsMember({"circle", "fixed"}).description(""))
+            ->group("Stream");
+    std::string poseText;
+    CLI::Option* pose = app.add_option("--pose", poseText,
+                                       "the fixed pose, motion-capture frame (metres, Y up);\n"
+                                       "implies --path fixed (default 0,1.7,0,0,0,0,1)")
+                            ->type_name("X,Y,Z,QX,QY,QZ,QW")
+                            ->check(APose())
+                            ->group("Stream");
+    app.add_option("--clock-offset", options.clockOffsetSeconds,
+                   "add this to every host timestamp, as a server whose\nclock differs from the "
+                   "client's would")
+        ->type_name("SECONDS")
+        ->check(Number({}))
+        ->group("Stream");
+
+    app.add_option_function<int32_t>(
+           "--refuse",
+           [&options](int32_t code) {
+               options.refuse = true;
+               options.refuseCode = code;
+           },
+           "refuse every connection with this nonzero code")
+        ->type_name("CODE")
+        ->check(Integer(INT32_MIN, INT32_MAX))
+        ->check(NotZero())
+        ->group("Faults");
+    AddAnswer(app, "--answer-subscribe", &options.subscribeAnswer, "SubscribeToData");
+    AddAnswer(app, "--answer-unsubscribe", &options.unsubscribeAnswer,
+              "SubscribeToData,AllTypes,None");
+    AddAnswer(app, "--answer-disconnect", &options.disconnectAnswer, "Disconnect");
+    CLI::Option* pauseAfter =
+        app.add_option("--pause-after", options.pauseAfterSeconds,
+                       "stop streaming for --pause-for seconds, M seconds after\nthe start")
+            ->type_name("M")
+            ->check(Number({0.0}))
+            ->group("Faults");
+    CLI::Option* pauseFor = app.add_option("--pause-for", options.pauseForSeconds,
+                                           "how long the pause of --pause-after lasts")
+                                ->type_name("N")
+                                ->check(Number({0.0}))
+                                ->group("Faults");
+    pauseAfter->needs(pauseFor);
+    pauseFor->needs(pauseAfter);
+    app.add_option("--stop-after", options.stopAfterSeconds,
+                   "stop streaming for good T seconds after the start;\ncommands and discovery "
+                   "are still answered")
+        ->type_name("T")
+        ->check(Number({0.0}))
+        ->group("Faults");
+    app.add_option("--truncate-every", options.truncateEvery,
+                   "send every K-th frame cut short (malformed)")
+        ->type_name("K")
+        ->check(Integer(1, 1000000))
+        ->group("Faults");
+
+    app.add_option("--duration", options.durationSeconds,
+                   "exit by itself after this long (default: until Ctrl-C)")
+        ->type_name("SECONDS")
+        ->check(Number({0.0, false}))
+        ->group("Run");
+    app.add_flag("--log-frames", options.logFrames, "print a line per frame sent (noisy)")
+        ->group("Run");
+
+    switch (tools::ParseCommandLine(app, argc, argv, &result.message)) {
+        case tools::ParseOutcome::kRun:
+            break;
+        case tools::ParseOutcome::kShowInformation:
+            return result;
+        case tools::ParseOutcome::kBadArguments:
+            result.exitCode = kSimExitBadArguments;
+            return result;
+    }
+    if (pose->count() > 0) {
+        if (path->count() > 0 && pathName == "circle") {
+            result.message = std::string(kProgram) +
+                             ": --pose sets a fixed pose; it cannot go with --path circle "
+                             "(see --help)\n";
+            result.exitCode = kSimExitBadArguments;
+            return result;
+        }
+        ParsePose(poseText, &options.path.fixedPose);
+        options.path.kind = MocapPathKind::kFixed;
+    } else if (pathName == "fixed") {
+        options.path.kind = MocapPathKind::kFixed;
+    }
+    result.run = true;
+    return result;
+}
