@@ -1,74 +1,82 @@
 #include "tools/demo/DemoOptions.h"
 
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <CLI/CLI.hpp>
+
+#include <limits>
+
+#include "TarvexVersion.h"
+#include "tools/mocap-sim/CommandLineChecks.h"
 
 namespace demo {
 namespace {
 
-bool ParseNumber(const char* text, double& value) {
-    char* end = nullptr;
-    value = std::strtod(text, &end);
-    return end != text && *end == '\0' && std::isfinite(value);
+constexpr const char* kProgram = "tarvex-demo";
+
+CLI::Validator NotEmpty() {
+    return CLI::Validator(
+        [](std::string& text) { return text.empty() ? "the file name is empty" : std::string(); },
+        "");
 }
 
 }  // namespace
 
-void PrintUsage() {
-    std::puts(
-        "usage: tarvex-demo [--frames N | --seconds S] [--path-start S] [--plot FILE]\n"
-        "                   [--runtime-record FILE] [--dump-views FILE]\n"
-        "  --frames N          run N frames (default: run for --seconds, 10)\n"
-        "  --seconds S         run for S seconds\n"
-        "  --path-start S      the simulator's start time (monotonic seconds, its first line):\n"
-        "                      compare the received head with the simulator's circle walk\n"
-        "  --plot FILE         where to write the top-down SVG (default tarvex-demo-views.svg)\n"
-        "  --runtime-record F  the stand-in runtime's record file, read for the runtime's own\n"
-        "                      view poses (default: $TARVEX_STANDIN_RUNTIME_RECORD, else\n"
-        "                      FILE.runtime-record.txt beside the plot)\n"
-        "  --dump-views FILE   write every view pair the application received, one line each:\n"
-        "                      received call_seconds=S display_time=NS view0=POSE view1=POSE\n"
-        "                      (a pose is px,py,pz,qx,qy,qz,qw)\n"
-        "exit codes: 0 done, 1 usage, 2 OpenXR failure, 3 no reference space (no headset pose)");
-}
+DemoCommandLine ParseDemoCommandLine(int argc, const char* const* argv) {
+    DemoCommandLine result;
+    DemoOptions& options = result.options;
 
-std::optional<DemoOptions> ParseOptions(int argc, char** argv) {
-    DemoOptions options;
-    for (int i = 1; i < argc; ++i) {
-        const char* name = argv[i];
-        if (std::strcmp(name, "--help") == 0 || std::strcmp(name, "-h") == 0) {
-            PrintUsage();
-            std::exit(kExitOk);
-        }
-        if (i + 1 >= argc) {
-            std::fprintf(stderr, "tarvex-demo: %s needs a value\n", name);
-            return std::nullopt;
-        }
-        const char* value = argv[++i];
-        double number = 0.0;
-        if (std::strcmp(name, "--frames") == 0 && ParseNumber(value, number) && number >= 1.0 &&
-            number == std::floor(number)) {
-            options.frames = static_cast<uint64_t>(number);
-        } else if (std::strcmp(name, "--seconds") == 0 && ParseNumber(value, number) &&
-                   number > 0.0) {
-            options.seconds = number;
-            options.frames = 0;
-        } else if (std::strcmp(name, "--path-start") == 0 && ParseNumber(value, number)) {
-            options.pathStart = number;
-        } else if (std::strcmp(name, "--plot") == 0 && *value != '\0') {
-            options.plotPath = value;
-        } else if (std::strcmp(name, "--runtime-record") == 0 && *value != '\0') {
-            options.runtimeRecordPath = value;
-        } else if (std::strcmp(name, "--dump-views") == 0 && *value != '\0') {
-            options.dumpViewsPath = value;
-        } else {
-            std::fprintf(stderr, "tarvex-demo: cannot use %s %s\n", name, value);
-            return std::nullopt;
-        }
+    CLI::App app("A headless OpenXR application that shows the view poses it receives.", kProgram);
+    app.set_version_flag("--version", std::string(kProgram) + " " + kTarvexVersion,
+                         "print the version and exit");
+    app.set_help_flag("-h,--help", "this text");
+    // A switch given twice keeps its last value, as it always has.
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.get_formatter()->column_width(24);
+    app.footer(
+        "exit codes: 0 done, 1 usage, 2 OpenXR failure, 3 no reference space (no headset pose)");
+
+    CLI::Option* frames =
+        app.add_option("--frames", options.frames, "run N frames (default: run for --seconds, 10)")
+            ->type_name("N")
+            ->check(tools::Integer(1, std::numeric_limits<long long>::max()));
+    CLI::Option* seconds = app.add_option("--seconds", options.seconds, "run for S seconds")
+                               ->type_name("S")
+                               ->check(tools::Number({0.0, false}));
+    frames->excludes(seconds);
+    seconds->excludes(frames);
+    app.add_option_function<double>(
+           "--path-start", [&options](double start) { options.pathStart = start; },
+           "the simulator's start time (monotonic seconds, its first\nline): compare the "
+           "received head with the simulator's circle\nwalk")
+        ->type_name("S")
+        ->check(tools::Number({}));
+    app.add_option("--plot", options.plotPath,
+                   "where to write the top-down SVG (default\ntarvex-demo-views.svg)")
+        ->type_name("FILE")
+        ->check(NotEmpty());
+    app.add_option("--runtime-record", options.runtimeRecordPath,
+                   "the stand-in runtime's record file, read for the\nruntime's own view poses "
+                   "(default:\n$TARVEX_STANDIN_RUNTIME_RECORD, else\nFILE.runtime-record.txt "
+                   "beside the plot)")
+        ->type_name("F")
+        ->check(NotEmpty());
+    app.add_option("--dump-views", options.dumpViewsPath,
+                   "write every view pair the application received, one\nline each: received "
+                   "call_seconds=S display_time=NS\nview0=POSE view1=POSE (a pose is "
+                   "px,py,pz,qx,qy,qz,qw)")
+        ->type_name("FILE")
+        ->check(NotEmpty());
+
+    switch (tools::ParseCommandLine(app, argc, argv, &result.message)) {
+        case tools::ParseOutcome::kRun:
+            result.run = true;
+            break;
+        case tools::ParseOutcome::kShowInformation:
+            break;
+        case tools::ParseOutcome::kBadArguments:
+            result.exitCode = kExitUsage;
+            break;
     }
-    return options;
+    return result;
 }
 
 }  // namespace demo

@@ -21,9 +21,13 @@ inline constexpr int kExitUsage = 1;
 inline constexpr int kExitOpenXRFailure = 2;
 inline constexpr int kExitNoReferenceSpace = 3;
 
-// Returns nullopt (after printing why) when the arguments are not understood.
-std::optional<DemoOptions> ParseOptions(int argc, char** argv);
+struct DemoCommandLine {
+    DemoOptions options;
+    bool run = false;        // false: print `message` and exit with `exitCode`
+    int exitCode = kExitOk;  // kExitOk after --help and --version, kExitUsage after an error
+    std::string message;     // the help or version text, or the error line
+};
 
-void PrintUsage();
+DemoCommandLine ParseDemoCommandLine(int argc, const char* const* argv);
 
 }  // namespace demo

@@ -33,11 +33,13 @@ std::string ChooseRuntimeRecord(const demo::DemoOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const auto options = demo::ParseOptions(argc, argv);
-    if (!options) {
-        demo::PrintUsage();
-        return demo::kExitUsage;
+    const demo::DemoCommandLine commandLine = demo::ParseDemoCommandLine(argc, argv);
+    if (!commandLine.run) {
+        std::fputs(commandLine.message.c_str(),
+                   commandLine.exitCode == demo::kExitOk ? stdout : stderr);
+        return commandLine.exitCode;
     }
+    const demo::DemoOptions* options = &commandLine.options;
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     demo::RuntimeRecordReader record(ChooseRuntimeRecord(*options));
 

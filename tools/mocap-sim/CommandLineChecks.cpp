@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <vector>
 
 namespace tools {
@@ -72,8 +73,11 @@ CLI::Validator Integer(long long low, long long high) {
             if (ParseInteger(text, &value) && value >= low && value <= high) {
                 return {};
             }
-            return "'" + text + "' is not an integer from " + std::to_string(low) + " to " +
-                   std::to_string(high);
+            const std::string range =
+                high == std::numeric_limits<long long>::max()
+                    ? "of at least " + std::to_string(low)
+                    : "from " + std::to_string(low) + " to " + std::to_string(high);
+            return "'" + text + "' is not an integer " + range;
         },
         "");
 }
@@ -86,6 +90,12 @@ std::string DescribeParseError(const CLI::App& app, const CLI::ParseError& error
         const std::string& first = extras.front();
         text = first.rfind('-', 0) == 0 ? "unknown switch " + first
                                         : "unexpected argument '" + first + "'";
+    }
+    // CLI11 says "--frames excludes --seconds".
+    const size_t excludes = text.find(" excludes ");
+    if (dynamic_cast<const CLI::ExcludesError*>(&error) != nullptr &&
+        excludes != std::string::npos) {
+        text.replace(excludes, std::string(" excludes ").size(), " cannot go with ");
     }
     // CLI11 says "--rate: 1 required HZ missing" when the value is missing.
     const size_t required = text.find(": 1 required ");

@@ -23,11 +23,13 @@ bool ParseFiniteNumber(const std::string& text, double* value);
 // A finite decimal number within `bounds`: "'0' is not a number above 0 and at most 10000".
 CLI::Validator Number(NumberBounds bounds);
 
-// A decimal integer from `low` to `high`: "'-5' is not an integer from 1 to 1000000".
+// A decimal integer from `low` to `high`: "'-5' is not an integer from 1 to 1000000" (with no
+// upper bound, "of at least 1").
 CLI::Validator Integer(long long low, long long high);
 
-// The one-line error for `error`, prefixed with the program's name. A switch without its value
-// and an unknown switch get plain words; other errors keep CLI11's text.
+// The one-line error for `error`, prefixed with the program's name. A switch without its value,
+// an unknown switch and two switches that exclude each other get plain words; other errors keep
+// CLI11's text.
 std::string DescribeParseError(const CLI::App& app, const CLI::ParseError& error);
 
 enum class ParseOutcome {
