@@ -1,4 +1,5 @@
 #include "standins/runtime/Clock.h"
+#include "standins/runtime/FrameCapture.h"
 #include "standins/runtime/Functions.h"
 #include "standins/runtime/Recorder.h"
 #include "standins/runtime/RuntimeObjects.h"
@@ -182,6 +183,15 @@ XrResult XRAPI_CALL EndFrame(XrSession session, const XrFrameEndInfo* endInfo) {
         }
     }
     TheRecorder().EndFrame(endInfo->displayTime, endInfo->layerCount, result);
+    if (XR_SUCCEEDED(result)) {
+        const StandinConfig& config = FindInstance(state->instance)->config;
+        ++state->framesEnded;
+        CaptureFrame(config, state->framesEnded, *endInfo);
+        // A session of a set length stops the way a user ending it would.
+        if (config.sessionFrames != 0 && state->framesEnded >= config.sessionFrames) {
+            QueueSessionStop(session);
+        }
+    }
     return result;
 }
 

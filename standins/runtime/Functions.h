@@ -1,6 +1,9 @@
 #pragma once
 
+#include <vulkan/vulkan.h>
+// The Vulkan bindings of OpenXR are declared only after Vulkan's own header.
 #include <openxr/openxr.h>
+#include <openxr/openxr_platform.h>
 
 // The stand-in's implementations of the OpenXR functions it offers, reached by the loader
 // through xrGetInstanceProcAddr only.
@@ -57,6 +60,13 @@ XrResult XRAPI_CALL CreateReferenceSpace(XrSession session,
                                          const XrReferenceSpaceCreateInfo* createInfo,
                                          XrSpace* space);
 XrResult XRAPI_CALL DestroySpace(XrSpace space);
+XrResult XRAPI_CALL GetReferenceSpaceBoundsRect(XrSession session,
+                                                XrReferenceSpaceType referenceSpaceType,
+                                                XrExtent2Df* bounds);
+XrResult XRAPI_CALL CreateActionSpace(XrSession session, const XrActionSpaceCreateInfo* createInfo,
+                                      XrSpace* space);
+XrResult XRAPI_CALL LocateSpace(XrSpace space, XrSpace baseSpace, XrTime time,
+                                XrSpaceLocation* location);
 XrResult XRAPI_CALL LocateViews(XrSession session, const XrViewLocateInfo* locateInfo,
                                 XrViewState* viewState, uint32_t capacity, uint32_t* count,
                                 XrView* views);
@@ -82,5 +92,62 @@ XrResult XRAPI_CALL WaitFrame(XrSession session, const XrFrameWaitInfo* waitInfo
                               XrFrameState* frameState);
 XrResult XRAPI_CALL BeginFrame(XrSession session, const XrFrameBeginInfo* beginInfo);
 XrResult XRAPI_CALL EndFrame(XrSession session, const XrFrameEndInfo* endInfo);
+
+// Actions: accepted and kept, with no input device behind them.
+XrResult XRAPI_CALL CreateActionSet(XrInstance instance, const XrActionSetCreateInfo* createInfo,
+                                    XrActionSet* actionSet);
+XrResult XRAPI_CALL DestroyActionSet(XrActionSet actionSet);
+XrResult XRAPI_CALL CreateAction(XrActionSet actionSet, const XrActionCreateInfo* createInfo,
+                                 XrAction* action);
+XrResult XRAPI_CALL DestroyAction(XrAction action);
+XrResult XRAPI_CALL SuggestInteractionProfileBindings(
+    XrInstance instance, const XrInteractionProfileSuggestedBinding* suggestedBindings);
+XrResult XRAPI_CALL AttachSessionActionSets(XrSession session,
+                                            const XrSessionActionSetsAttachInfo* attachInfo);
+XrResult XRAPI_CALL GetCurrentInteractionProfile(XrSession session, XrPath topLevelUserPath,
+                                                 XrInteractionProfileState* interactionProfile);
+XrResult XRAPI_CALL GetActionStateBoolean(XrSession session, const XrActionStateGetInfo* getInfo,
+                                          XrActionStateBoolean* state);
+XrResult XRAPI_CALL GetActionStateFloat(XrSession session, const XrActionStateGetInfo* getInfo,
+                                        XrActionStateFloat* state);
+XrResult XRAPI_CALL GetActionStateVector2f(XrSession session, const XrActionStateGetInfo* getInfo,
+                                           XrActionStateVector2f* state);
+XrResult XRAPI_CALL GetActionStatePose(XrSession session, const XrActionStateGetInfo* getInfo,
+                                       XrActionStatePose* state);
+XrResult XRAPI_CALL SyncActions(XrSession session, const XrActionsSyncInfo* syncInfo);
+XrResult XRAPI_CALL EnumerateBoundSourcesForAction(
+    XrSession session, const XrBoundSourcesForActionEnumerateInfo* enumerateInfo, uint32_t capacity,
+    uint32_t* count, XrPath* sources);
+XrResult XRAPI_CALL GetInputSourceLocalizedName(XrSession session,
+                                                const XrInputSourceLocalizedNameGetInfo* getInfo,
+                                                uint32_t capacity, uint32_t* count, char* buffer);
+XrResult XRAPI_CALL ApplyHapticFeedback(XrSession session,
+                                        const XrHapticActionInfo* hapticActionInfo,
+                                        const XrHapticBaseHeader* hapticFeedback);
+XrResult XRAPI_CALL StopHapticFeedback(XrSession session,
+                                       const XrHapticActionInfo* hapticActionInfo);
+
+// XR_KHR_vulkan_enable.
+XrResult XRAPI_CALL GetVulkanInstanceExtensionsKHR(XrInstance instance, XrSystemId systemId,
+                                                   uint32_t capacity, uint32_t* count,
+                                                   char* buffer);
+XrResult XRAPI_CALL GetVulkanDeviceExtensionsKHR(XrInstance instance, XrSystemId systemId,
+                                                 uint32_t capacity, uint32_t* count, char* buffer);
+XrResult XRAPI_CALL GetVulkanGraphicsDeviceKHR(XrInstance instance, XrSystemId systemId,
+                                               VkInstance vulkanInstance,
+                                               VkPhysicalDevice* physicalDevice);
+XrResult XRAPI_CALL GetVulkanGraphicsRequirementsKHR(XrInstance instance, XrSystemId systemId,
+                                                     XrGraphicsRequirementsVulkanKHR* requirements);
+
+// XR_KHR_vulkan_enable2.
+XrResult XRAPI_CALL CreateVulkanInstanceKHR(XrInstance instance,
+                                            const XrVulkanInstanceCreateInfoKHR* createInfo,
+                                            VkInstance* vulkanInstance, VkResult* vulkanResult);
+XrResult XRAPI_CALL CreateVulkanDeviceKHR(XrInstance instance,
+                                          const XrVulkanDeviceCreateInfoKHR* createInfo,
+                                          VkDevice* vulkanDevice, VkResult* vulkanResult);
+XrResult XRAPI_CALL GetVulkanGraphicsDevice2KHR(XrInstance instance,
+                                                const XrVulkanGraphicsDeviceGetInfoKHR* getInfo,
+                                                VkPhysicalDevice* physicalDevice);
 
 }  // namespace standin

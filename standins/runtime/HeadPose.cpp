@@ -16,7 +16,7 @@ EyePoses ComputeEyePoses(const StandinConfig& config) {
             {static_cast<float>(kHeadPosition.x + side * half * std::cos(heading)), kHeadPosition.y,
              static_cast<float>(kHeadPosition.z - side * half * std::sin(heading))}};
     };
-    return {eye(-1.0), eye(1.0)};
+    return {eye(-1.0), eye(1.0), eye(0.0)};
 }
 
 }  // namespace standin

@@ -13,6 +13,7 @@ inline constexpr XrVector3f kHeadPosition{0.25f, 1.65f, -0.4f};
 struct EyePoses {
     XrPosef left;
     XrPosef right;
+    XrPosef head;  // between the eyes: the origin of the VIEW reference space
 };
 
 EyePoses ComputeEyePoses(const StandinConfig& config);

@@ -1,5 +1,6 @@
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <string_view>
 
 #include "standins/runtime/Functions.h"
@@ -16,8 +17,27 @@ constexpr XrEnvironmentBlendMode kBlendModes[] = {XR_ENVIRONMENT_BLEND_MODE_OPAQ
 constexpr uint32_t kRecommendedImageSize = 1024;
 constexpr uint32_t kMaxImageSize = 4096;
 
-bool IsKnownExtension(const char* name) {
-    return std::strcmp(name, XR_MND_HEADLESS_EXTENSION_NAME) == 0;
+struct OfferedExtension {
+    const char* name;
+    uint32_t version;
+    bool Instance::*enabled;
+};
+
+constexpr OfferedExtension kExtensions[] = {
+    {XR_MND_HEADLESS_EXTENSION_NAME, XR_MND_headless_SPEC_VERSION, &Instance::headlessEnabled},
+    {XR_KHR_VULKAN_ENABLE_EXTENSION_NAME, XR_KHR_vulkan_enable_SPEC_VERSION,
+     &Instance::vulkanEnabled},
+    {XR_KHR_VULKAN_ENABLE2_EXTENSION_NAME, XR_KHR_vulkan_enable2_SPEC_VERSION,
+     &Instance::vulkan2Enabled},
+};
+
+const OfferedExtension* FindExtension(const char* name) {
+    for (const OfferedExtension& extension : kExtensions) {
+        if (std::strcmp(name, extension.name) == 0) {
+            return &extension;
+        }
+    }
+    return nullptr;
 }
 
 XrResult CheckSystem(XrInstance instance, XrSystemId systemId) {
@@ -48,18 +68,24 @@ XrResult XRAPI_CALL EnumerateInstanceExtensionProperties(const char* layerName, 
     if (count == nullptr) {
         return XR_ERROR_VALIDATION_FAILURE;
     }
-    *count = 1;
+    constexpr auto kCount = static_cast<uint32_t>(std::size(kExtensions));
+    *count = kCount;
     if (capacity == 0) {
         return XR_SUCCESS;
+    }
+    if (capacity < kCount) {
+        return XR_ERROR_SIZE_INSUFFICIENT;
     }
     if (properties == nullptr) {
         return XR_ERROR_VALIDATION_FAILURE;
     }
-    if (properties[0].type != XR_TYPE_EXTENSION_PROPERTIES) {
-        return XR_ERROR_VALIDATION_FAILURE;
+    for (uint32_t i = 0; i < kCount; ++i) {
+        if (properties[i].type != XR_TYPE_EXTENSION_PROPERTIES) {
+            return XR_ERROR_VALIDATION_FAILURE;
+        }
+        CopyName(properties[i].extensionName, kExtensions[i].name);
+        properties[i].extensionVersion = kExtensions[i].version;
     }
-    CopyName(properties[0].extensionName, XR_MND_HEADLESS_EXTENSION_NAME);
-    properties[0].extensionVersion = XR_MND_headless_SPEC_VERSION;
     return XR_SUCCESS;
 }
 
@@ -78,10 +104,11 @@ XrResult XRAPI_CALL CreateInstance(const XrInstanceCreateInfo* createInfo, XrIns
     Instance state;
     for (uint32_t i = 0; i < createInfo->enabledExtensionCount; ++i) {
         const char* name = createInfo->enabledExtensionNames[i];
-        if (name == nullptr || !IsKnownExtension(name)) {
+        const OfferedExtension* extension = name != nullptr ? FindExtension(name) : nullptr;
+        if (extension == nullptr) {
             return XR_ERROR_EXTENSION_NOT_PRESENT;
         }
-        state.headlessEnabled = true;
+        state.*(extension->enabled) = true;
     }
     if (AnyInstance()) {
         return XR_ERROR_LIMIT_REACHED;

@@ -10,11 +10,16 @@ namespace {
 struct NamedFunction {
     const char* name;
     PFN_xrVoidFunction function;
+    const char* extension = nullptr;  // the extension that must be enabled; nullptr for the core
 };
 
 #define STANDIN_FUNCTION(name, implementation)                      \
     NamedFunction {                                                 \
         name, reinterpret_cast<PFN_xrVoidFunction>(&implementation) \
+    }
+#define STANDIN_EXTENSION_FUNCTION(name, implementation, extension)            \
+    NamedFunction {                                                            \
+        name, reinterpret_cast<PFN_xrVoidFunction>(&implementation), extension \
     }
 
 // Only these may be looked up without an instance.
@@ -50,6 +55,9 @@ const NamedFunction kInstanceFunctions[] = {
     STANDIN_FUNCTION("xrEnumerateReferenceSpaces", EnumerateReferenceSpaces),
     STANDIN_FUNCTION("xrCreateReferenceSpace", CreateReferenceSpace),
     STANDIN_FUNCTION("xrDestroySpace", DestroySpace),
+    STANDIN_FUNCTION("xrGetReferenceSpaceBoundsRect", GetReferenceSpaceBoundsRect),
+    STANDIN_FUNCTION("xrCreateActionSpace", CreateActionSpace),
+    STANDIN_FUNCTION("xrLocateSpace", LocateSpace),
     STANDIN_FUNCTION("xrLocateViews", LocateViews),
     STANDIN_FUNCTION("xrEnumerateSwapchainFormats", EnumerateSwapchainFormats),
     STANDIN_FUNCTION("xrCreateSwapchain", CreateSwapchain),
@@ -61,15 +69,67 @@ const NamedFunction kInstanceFunctions[] = {
     STANDIN_FUNCTION("xrWaitFrame", WaitFrame),
     STANDIN_FUNCTION("xrBeginFrame", BeginFrame),
     STANDIN_FUNCTION("xrEndFrame", EndFrame),
+    STANDIN_FUNCTION("xrCreateActionSet", CreateActionSet),
+    STANDIN_FUNCTION("xrDestroyActionSet", DestroyActionSet),
+    STANDIN_FUNCTION("xrCreateAction", CreateAction),
+    STANDIN_FUNCTION("xrDestroyAction", DestroyAction),
+    STANDIN_FUNCTION("xrSuggestInteractionProfileBindings", SuggestInteractionProfileBindings),
+    STANDIN_FUNCTION("xrAttachSessionActionSets", AttachSessionActionSets),
+    STANDIN_FUNCTION("xrGetCurrentInteractionProfile", GetCurrentInteractionProfile),
+    STANDIN_FUNCTION("xrGetActionStateBoolean", GetActionStateBoolean),
+    STANDIN_FUNCTION("xrGetActionStateFloat", GetActionStateFloat),
+    STANDIN_FUNCTION("xrGetActionStateVector2f", GetActionStateVector2f),
+    STANDIN_FUNCTION("xrGetActionStatePose", GetActionStatePose),
+    STANDIN_FUNCTION("xrSyncActions", SyncActions),
+    STANDIN_FUNCTION("xrEnumerateBoundSourcesForAction", EnumerateBoundSourcesForAction),
+    STANDIN_FUNCTION("xrGetInputSourceLocalizedName", GetInputSourceLocalizedName),
+    STANDIN_FUNCTION("xrApplyHapticFeedback", ApplyHapticFeedback),
+    STANDIN_FUNCTION("xrStopHapticFeedback", StopHapticFeedback),
+    STANDIN_EXTENSION_FUNCTION("xrGetVulkanInstanceExtensionsKHR", GetVulkanInstanceExtensionsKHR,
+                               XR_KHR_VULKAN_ENABLE_EXTENSION_NAME),
+    STANDIN_EXTENSION_FUNCTION("xrGetVulkanDeviceExtensionsKHR", GetVulkanDeviceExtensionsKHR,
+                               XR_KHR_VULKAN_ENABLE_EXTENSION_NAME),
+    STANDIN_EXTENSION_FUNCTION("xrGetVulkanGraphicsDeviceKHR", GetVulkanGraphicsDeviceKHR,
+                               XR_KHR_VULKAN_ENABLE_EXTENSION_NAME),
+    STANDIN_EXTENSION_FUNCTION("xrGetVulkanGraphicsRequirementsKHR",
+                               GetVulkanGraphicsRequirementsKHR,
+                               XR_KHR_VULKAN_ENABLE_EXTENSION_NAME),
+    STANDIN_EXTENSION_FUNCTION("xrCreateVulkanInstanceKHR", CreateVulkanInstanceKHR,
+                               XR_KHR_VULKAN_ENABLE2_EXTENSION_NAME),
+    STANDIN_EXTENSION_FUNCTION("xrCreateVulkanDeviceKHR", CreateVulkanDeviceKHR,
+                               XR_KHR_VULKAN_ENABLE2_EXTENSION_NAME),
+    STANDIN_EXTENSION_FUNCTION("xrGetVulkanGraphicsDevice2KHR", GetVulkanGraphicsDevice2KHR,
+                               XR_KHR_VULKAN_ENABLE2_EXTENSION_NAME),
+    // The two extensions' requirement queries have the same shape and meaning.
+    STANDIN_EXTENSION_FUNCTION("xrGetVulkanGraphicsRequirements2KHR",
+                               GetVulkanGraphicsRequirementsKHR,
+                               XR_KHR_VULKAN_ENABLE2_EXTENSION_NAME),
 };
 
 #undef STANDIN_FUNCTION
+#undef STANDIN_EXTENSION_FUNCTION
 
+bool IsEnabled(const Instance* instance, const char* extension) {
+    if (extension == nullptr) {
+        return true;
+    }
+    if (instance == nullptr) {
+        return false;
+    }
+    if (std::strcmp(extension, XR_KHR_VULKAN_ENABLE_EXTENSION_NAME) == 0) {
+        return instance->vulkanEnabled;
+    }
+    return std::strcmp(extension, XR_KHR_VULKAN_ENABLE2_EXTENSION_NAME) == 0 &&
+           instance->vulkan2Enabled;
+}
+
+// An extension's functions exist only for an instance that enabled it.
 template <size_t N>
-PFN_xrVoidFunction Lookup(const NamedFunction (&table)[N], const char* name) {
+PFN_xrVoidFunction Lookup(const NamedFunction (&table)[N], const char* name,
+                          const Instance* instance) {
     for (const NamedFunction& entry : table) {
         if (std::strcmp(entry.name, name) == 0) {
-            return entry.function;
+            return IsEnabled(instance, entry.extension) ? entry.function : nullptr;
         }
     }
     return nullptr;
@@ -100,13 +160,14 @@ XrResult XRAPI_CALL GetInstanceProcAddr(XrInstance instance, const char* name,
     }
     *function = nullptr;
     if (instance == XR_NULL_HANDLE) {
-        *function = Lookup(kGlobalFunctions, name);
+        *function = Lookup(kGlobalFunctions, name, nullptr);
         return *function != nullptr ? XR_SUCCESS : XR_ERROR_HANDLE_INVALID;
     }
-    if (FindInstance(instance) == nullptr) {
+    const Instance* state = FindInstance(instance);
+    if (state == nullptr) {
         return XR_ERROR_HANDLE_INVALID;
     }
-    *function = Lookup(kInstanceFunctions, name);
+    *function = Lookup(kInstanceFunctions, name, state);
     return *function != nullptr ? XR_SUCCESS : XR_ERROR_FUNCTION_UNSUPPORTED;
 }
 

@@ -80,6 +80,14 @@ void Recorder::EndFrame(XrTime displayTime, uint32_t layerCount, XrResult result
     }
 }
 
+void Recorder::CapturedView(uint32_t frame, uint32_t view, XrTime displayTime,
+                            const std::string& file) {
+    if (file_ != nullptr) {
+        std::fprintf(file_, "captured_view frame=%u view=%u display_time=%" PRId64 " file=%s\n",
+                     frame, view, displayTime, file.c_str());
+    }
+}
+
 Recorder& TheRecorder() {
     static Recorder recorder;
     return recorder;

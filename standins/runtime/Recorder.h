@@ -13,6 +13,7 @@ namespace standin {
 //   locate_views display_time=<ns> view0=<pose> view1=<pose>
 //   projection_layer display_time=<ns> view0=<pose> view1=<pose>
 //   end_frame display_time=<ns> layers=<count> result=<XrResult name>
+//   captured_view frame=<number> view=<index> display_time=<ns> file=<path>
 // where <pose> is px,py,pz,qx,qy,qz,qw (position first, then orientation) with 9 significant
 // digits, enough to give back every float exactly.
 class Recorder {
@@ -26,6 +27,7 @@ public:
     void LocatedViews(XrTime displayTime, const XrPosef& left, const XrPosef& right);
     void ProjectionLayer(XrTime displayTime, const XrCompositionLayerProjection& layer);
     void EndFrame(XrTime displayTime, uint32_t layerCount, XrResult result);
+    void CapturedView(uint32_t frame, uint32_t view, XrTime displayTime, const std::string& file);
 
 private:
     std::FILE* file_ = nullptr;

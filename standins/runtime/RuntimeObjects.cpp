@@ -78,6 +78,8 @@ HandleTable<Instance, 1, 1> instances;
 HandleTable<Session, 1, 2> sessions;
 HandleTable<Space, 64, 3> spaces;
 HandleTable<Swapchain, 16, 4> swapchains;
+HandleTable<ActionSet, 16, 5> actionSets;
+HandleTable<Action, 64, 6> actions;
 
 template <typename Handle>
 uint64_t Raw(Handle handle) {
@@ -103,21 +105,38 @@ Space* FindSpace(XrSpace handle) {
 Swapchain* FindSwapchain(XrSwapchain handle) {
     return swapchains.Find(Raw(handle));
 }
+ActionSet* FindActionSet(XrActionSet handle) {
+    return actionSets.Find(Raw(handle));
+}
+Action* FindAction(XrAction handle) {
+    return actions.Find(Raw(handle));
+}
 
 XrInstance AddInstance(Instance instance) {
     return Typed<XrInstance>(instances.Add(std::move(instance)));
 }
 XrSession AddSession(Session session) {
-    return Typed<XrSession>(sessions.Add(session));
+    return Typed<XrSession>(sessions.Add(std::move(session)));
 }
 XrSpace AddSpace(Space space) {
     return Typed<XrSpace>(spaces.Add(space));
 }
 XrSwapchain AddSwapchain(Swapchain swapchain) {
-    return Typed<XrSwapchain>(swapchains.Add(swapchain));
+    return Typed<XrSwapchain>(swapchains.Add(std::move(swapchain)));
+}
+XrActionSet AddActionSet(ActionSet actionSet) {
+    return Typed<XrActionSet>(actionSets.Add(std::move(actionSet)));
+}
+XrAction AddAction(Action action) {
+    return Typed<XrAction>(actions.Add(std::move(action)));
 }
 
 void RemoveInstance(XrInstance handle) {
+    actions.RemoveIf([&](const Action& action) {
+        const ActionSet* set = FindActionSet(action.actionSet);
+        return set == nullptr || set->instance == handle;
+    });
+    actionSets.RemoveIf([&](const ActionSet& set) { return set.instance == handle; });
     instances.Remove(Raw(handle));
 }
 
@@ -142,6 +161,34 @@ void RemoveSwapchain(XrSwapchain handle) {
     swapchains.Remove(Raw(handle));
 }
 
+void RemoveActionSet(XrActionSet handle) {
+    actions.RemoveIf([&](const Action& action) { return action.actionSet == handle; });
+    actionSets.Remove(Raw(handle));
+}
+
+void RemoveAction(XrAction handle) {
+    actions.Remove(Raw(handle));
+}
+
+bool AnyActionSetAttached(XrInstance instance) {
+    return actionSets.Any(
+        [&](const ActionSet& set) { return set.instance == instance && set.attached; });
+}
+
+bool AnyActionSetOf(XrInstance instance, const std::string& name,
+                    const std::string& localizedName) {
+    return actionSets.Any([&](const ActionSet& set) {
+        return set.instance == instance && (set.name == name || set.localizedName == localizedName);
+    });
+}
+
+bool AnyActionOf(XrActionSet actionSet, const std::string& name, const std::string& localizedName) {
+    return actions.Any([&](const Action& action) {
+        return action.actionSet == actionSet &&
+               (action.name == name || action.localizedName == localizedName);
+    });
+}
+
 bool AnyInstance() {
     return instances.Any([](const Instance&) { return true; });
 }
@@ -163,6 +210,22 @@ void QueueSessionState(XrSession handle, XrSessionState state) {
     event.state = state;
     event.time = MonotonicNow();
     instance->events.push_back(event);
+}
+
+void QueueSessionStop(XrSession handle) {
+    Session* session = FindSession(handle);
+    if (session == nullptr || session->exitRequested) {
+        return;
+    }
+    session->exitRequested = true;
+    // The session steps down through the states it went up through.
+    if (session->queued == XR_SESSION_STATE_FOCUSED) {
+        QueueSessionState(handle, XR_SESSION_STATE_VISIBLE);
+    }
+    if (session->queued == XR_SESSION_STATE_VISIBLE) {
+        QueueSessionState(handle, XR_SESSION_STATE_SYNCHRONIZED);
+    }
+    QueueSessionState(handle, XR_SESSION_STATE_STOPPING);
 }
 
 }  // namespace standin

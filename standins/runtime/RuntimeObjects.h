@@ -1,15 +1,15 @@
 #pragma once
 
-#include <openxr/openxr.h>
-
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "standins/runtime/HeadPose.h"
 #include "standins/runtime/StandinConfig.h"
+#include "standins/runtime/VulkanSession.h"
 
 namespace standin {
 
@@ -18,6 +18,12 @@ namespace standin {
 
 struct Instance {
     bool headlessEnabled = false;
+    bool vulkanEnabled = false;   // XR_KHR_vulkan_enable
+    bool vulkan2Enabled = false;  // XR_KHR_vulkan_enable2
+    // A session with a graphics binding needs the application to have asked for the requirements.
+    bool graphicsRequirementsQueried = false;
+    VkInstance vulkanInstance = VK_NULL_HANDLE;        // as last given to find the device
+    VkPhysicalDevice physicalDevice = VK_NULL_HANDLE;  // the one handed to the application
     StandinConfig config;
     EyePoses eyes{};
     std::deque<XrEventDataSessionStateChanged> events;
@@ -37,13 +43,21 @@ struct Session {
     XrSessionState queued = XR_SESSION_STATE_UNKNOWN;  // as last queued for delivery
     bool running = false;
     bool exitRequested = false;
+    bool actionSetsAttached = false;
+    uint32_t framesEnded = 0;  // frames of this running session that xrEndFrame accepted
     FrameTiming frame;
+    std::shared_ptr<VulkanSession> vulkan;  // null for a headless session
 };
+
+enum class SpaceKind { kReference, kAction };
 
 struct Space {
     XrSession session = XR_NULL_HANDLE;
     XrReferenceSpaceType type = XR_REFERENCE_SPACE_TYPE_LOCAL;
-    XrPosef poseInReferenceSpace{};
+    XrPosef poseInReferenceSpace{};  // of an action space: its pose in the action's space
+    SpaceKind kind = SpaceKind::kReference;
+    XrAction action = XR_NULL_HANDLE;
+    XrPath subactionPath = XR_NULL_PATH;
 };
 
 struct Swapchain {
@@ -55,6 +69,23 @@ struct Swapchain {
     uint32_t acquired = 0;  // acquired and not yet released, oldest first
     uint32_t waited = 0;    // of those, waited on
     bool everReleased = false;
+    uint32_t lastReleased = 0;                // the image a composition layer shows
+    std::shared_ptr<SwapchainImages> images;  // null in a headless session
+};
+
+struct ActionSet {
+    XrInstance instance = XR_NULL_HANDLE;
+    std::string name;
+    std::string localizedName;
+    bool attached = false;
+};
+
+struct Action {
+    XrActionSet actionSet = XR_NULL_HANDLE;
+    std::string name;
+    std::string localizedName;
+    XrActionType type = XR_ACTION_TYPE_BOOLEAN_INPUT;
+    std::vector<XrPath> subactionPaths;
 };
 
 inline constexpr XrSystemId kSystemId = 1;
@@ -65,22 +96,37 @@ Instance* FindInstance(XrInstance handle);
 Session* FindSession(XrSession handle);
 Space* FindSpace(XrSpace handle);
 Swapchain* FindSwapchain(XrSwapchain handle);
+ActionSet* FindActionSet(XrActionSet handle);
+Action* FindAction(XrAction handle);
 
 // Each returns XR_NULL_HANDLE when its table is full.
 XrInstance AddInstance(Instance instance);
 XrSession AddSession(Session session);
 XrSpace AddSpace(Space space);
 XrSwapchain AddSwapchain(Swapchain swapchain);
+XrActionSet AddActionSet(ActionSet actionSet);
+XrAction AddAction(Action action);
 
-void RemoveInstance(XrInstance handle);
-void RemoveSession(XrSession handle);  // with its spaces and swapchains
+void RemoveInstance(XrInstance handle);  // with its action sets
+void RemoveSession(XrSession handle);    // with its spaces and swapchains
 void RemoveSpace(XrSpace handle);
 void RemoveSwapchain(XrSwapchain handle);
+void RemoveActionSet(XrActionSet handle);  // with its actions
+void RemoveAction(XrAction handle);
+
+// Once a set of the instance is attached, no set takes new actions or suggested bindings.
+bool AnyActionSetAttached(XrInstance instance);
+// Names are unique among the action sets of an instance and among the actions of a set.
+bool AnyActionSetOf(XrInstance instance, const std::string& name, const std::string& localizedName);
+bool AnyActionOf(XrActionSet actionSet, const std::string& name, const std::string& localizedName);
 
 bool AnyInstance();
 bool AnySessionOf(XrInstance instance);
 
 // Queues a state change of `session` for xrPollEvent.
 void QueueSessionState(XrSession session, XrSessionState state);
+
+// Queues the way down to STOPPING of a running session, once; the application then ends it.
+void QueueSessionStop(XrSession session);
 
 }  // namespace standin

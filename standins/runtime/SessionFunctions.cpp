@@ -1,4 +1,5 @@
 #include <cstring>
+#include <utility>
 
 #include "standins/runtime/Functions.h"
 #include "standins/runtime/Recorder.h"
@@ -19,16 +20,27 @@ XrResult XRAPI_CALL CreateSession(XrInstance instance, const XrSessionCreateInfo
     if (createInfo->systemId != kSystemId) {
         return XR_ERROR_SYSTEM_INVALID;
     }
-    // There is no graphics device here: only a headless session, and no graphics binding.
-    if (!state->headlessEnabled || createInfo->next != nullptr) {
-        return XR_ERROR_GRAPHICS_DEVICE_INVALID;
-    }
     if (AnySessionOf(instance)) {
         return XR_ERROR_LIMIT_REACHED;
     }
     Session created;
     created.instance = instance;
-    const XrSession handle = AddSession(created);
+    const auto* binding = static_cast<const XrGraphicsBindingVulkanKHR*>(createInfo->next);
+    if (binding != nullptr && binding->type == XR_TYPE_GRAPHICS_BINDING_VULKAN_KHR &&
+        (state->vulkanEnabled || state->vulkan2Enabled)) {
+        if (!state->graphicsRequirementsQueried) {
+            return XR_ERROR_GRAPHICS_REQUIREMENTS_CALL_MISSING;
+        }
+        XrResult result = XR_SUCCESS;
+        created.vulkan = VulkanSession::Create(*binding, state->physicalDevice, result);
+        if (created.vulkan == nullptr) {
+            return result;
+        }
+    } else if (!state->headlessEnabled || createInfo->next != nullptr) {
+        // Without Vulkan only a headless session, and no other graphics binding.
+        return XR_ERROR_GRAPHICS_DEVICE_INVALID;
+    }
+    const XrSession handle = AddSession(std::move(created));
     if (handle == XR_NULL_HANDLE) {
         return XR_ERROR_LIMIT_REACHED;
     }
@@ -64,6 +76,8 @@ XrResult XRAPI_CALL BeginSession(XrSession session, const XrSessionBeginInfo* be
         return XR_ERROR_SESSION_NOT_READY;
     }
     state->running = true;
+    state->exitRequested = false;
+    state->framesEnded = 0;
     state->frame = FrameTiming{};
     QueueSessionState(session, XR_SESSION_STATE_SYNCHRONIZED);
     QueueSessionState(session, XR_SESSION_STATE_VISIBLE);
@@ -79,18 +93,7 @@ XrResult XRAPI_CALL RequestExitSession(XrSession session) {
     if (!state->running) {
         return XR_ERROR_SESSION_NOT_RUNNING;
     }
-    if (state->exitRequested) {
-        return XR_SUCCESS;
-    }
-    state->exitRequested = true;
-    // The session steps down through the states it went up through.
-    if (state->queued == XR_SESSION_STATE_FOCUSED) {
-        QueueSessionState(session, XR_SESSION_STATE_VISIBLE);
-    }
-    if (state->queued == XR_SESSION_STATE_VISIBLE) {
-        QueueSessionState(session, XR_SESSION_STATE_SYNCHRONIZED);
-    }
-    QueueSessionState(session, XR_SESSION_STATE_STOPPING);
+    QueueSessionStop(session);
     return XR_SUCCESS;
 }
 

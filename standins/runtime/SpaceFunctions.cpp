@@ -1,4 +1,7 @@
+#include <algorithm>
+
 #include "standins/runtime/Functions.h"
+#include "standins/runtime/PoseMath.h"
 #include "standins/runtime/Recorder.h"
 #include "standins/runtime/RuntimeObjects.h"
 #include "standins/runtime/StructureChecks.h"
@@ -17,6 +20,28 @@ bool IsOfferedSpace(XrReferenceSpaceType type) {
         }
     }
     return false;
+}
+
+// Where a reference space is in the runtime's world: LOCAL and STAGE share the world's origin
+// on the floor, VIEW is the head; the space's offset applies on top.
+XrPosef WorldPose(const Space& space, const EyePoses& eyes) {
+    const XrPosef& base = space.type == XR_REFERENCE_SPACE_TYPE_VIEW ? eyes.head : kIdentityPose;
+    return Compose(base, space.poseInReferenceSpace);
+}
+
+void SetVelocity(void* next, bool known) {
+    for (auto* chained = static_cast<XrBaseOutStructure*>(next); chained != nullptr;
+         chained = chained->next) {
+        if (chained->type == XR_TYPE_SPACE_VELOCITY) {
+            // The head stands still.
+            auto* velocity = reinterpret_cast<XrSpaceVelocity*>(chained);
+            velocity->velocityFlags =
+                known ? XR_SPACE_VELOCITY_LINEAR_VALID_BIT | XR_SPACE_VELOCITY_ANGULAR_VALID_BIT
+                      : 0;
+            velocity->linearVelocity = {0.0f, 0.0f, 0.0f};
+            velocity->angularVelocity = {0.0f, 0.0f, 0.0f};
+        }
+    }
 }
 
 }  // namespace
@@ -45,13 +70,108 @@ XrResult XRAPI_CALL CreateReferenceSpace(XrSession session,
     if (!IsValidPose(createInfo->poseInReferenceSpace)) {
         return XR_ERROR_POSE_INVALID;
     }
-    const XrSpace created =
-        AddSpace({session, createInfo->referenceSpaceType, createInfo->poseInReferenceSpace});
+    Space reference;
+    reference.session = session;
+    reference.type = createInfo->referenceSpaceType;
+    reference.poseInReferenceSpace = createInfo->poseInReferenceSpace;
+    const XrSpace created = AddSpace(reference);
     if (created == XR_NULL_HANDLE) {
         return XR_ERROR_LIMIT_REACHED;
     }
     TheRecorder().ReferenceSpace(createInfo->referenceSpaceType, createInfo->poseInReferenceSpace);
     *space = created;
+    return XR_SUCCESS;
+}
+
+XrResult XRAPI_CALL GetReferenceSpaceBoundsRect(XrSession session,
+                                                XrReferenceSpaceType referenceSpaceType,
+                                                XrExtent2Df* bounds) {
+    if (FindSession(session) == nullptr) {
+        return XR_ERROR_HANDLE_INVALID;
+    }
+    if (bounds == nullptr) {
+        return XR_ERROR_VALIDATION_FAILURE;
+    }
+    if (!IsOfferedSpace(referenceSpaceType)) {
+        return XR_ERROR_REFERENCE_SPACE_UNSUPPORTED;
+    }
+    // No play area is known, for the stage either.
+    *bounds = {0.0f, 0.0f};
+    return XR_SPACE_BOUNDS_UNAVAILABLE;
+}
+
+XrResult XRAPI_CALL CreateActionSpace(XrSession session, const XrActionSpaceCreateInfo* createInfo,
+                                      XrSpace* space) {
+    if (FindSession(session) == nullptr) {
+        return XR_ERROR_HANDLE_INVALID;
+    }
+    if (createInfo == nullptr || space == nullptr ||
+        createInfo->type != XR_TYPE_ACTION_SPACE_CREATE_INFO) {
+        return XR_ERROR_VALIDATION_FAILURE;
+    }
+    const Action* action = FindAction(createInfo->action);
+    if (action == nullptr) {
+        return XR_ERROR_HANDLE_INVALID;
+    }
+    if (action->type != XR_ACTION_TYPE_POSE_INPUT) {
+        return XR_ERROR_ACTION_TYPE_MISMATCH;
+    }
+    if (createInfo->subactionPath != XR_NULL_PATH &&
+        std::find(action->subactionPaths.begin(), action->subactionPaths.end(),
+                  createInfo->subactionPath) == action->subactionPaths.end()) {
+        return XR_ERROR_PATH_UNSUPPORTED;
+    }
+    if (!IsValidPose(createInfo->poseInActionSpace)) {
+        return XR_ERROR_POSE_INVALID;
+    }
+    Space created;
+    created.session = session;
+    created.poseInReferenceSpace = createInfo->poseInActionSpace;
+    created.kind = SpaceKind::kAction;
+    created.action = createInfo->action;
+    created.subactionPath = createInfo->subactionPath;
+    const XrSpace handle = AddSpace(created);
+    if (handle == XR_NULL_HANDLE) {
+        return XR_ERROR_LIMIT_REACHED;
+    }
+    *space = handle;
+    return XR_SUCCESS;
+}
+
+// Reference spaces are located with their offsets, as the world places them; action spaces have
+// no device behind them and are never located.
+XrResult XRAPI_CALL LocateSpace(XrSpace space, XrSpace baseSpace, XrTime time,
+                                XrSpaceLocation* location) {
+    const Space* located = FindSpace(space);
+    const Space* base = FindSpace(baseSpace);
+    if (located == nullptr || base == nullptr) {
+        return XR_ERROR_HANDLE_INVALID;
+    }
+    if (location == nullptr || location->type != XR_TYPE_SPACE_LOCATION) {
+        return XR_ERROR_VALIDATION_FAILURE;
+    }
+    if (located->session != base->session) {
+        return XR_ERROR_HANDLE_INVALID;
+    }
+    if (time <= 0) {
+        return XR_ERROR_TIME_INVALID;
+    }
+    const Session* session = FindSession(located->session);
+    const Instance* instance = session != nullptr ? FindInstance(session->instance) : nullptr;
+    if (instance == nullptr) {
+        return XR_ERROR_HANDLE_INVALID;
+    }
+    const bool known =
+        located->kind == SpaceKind::kReference && base->kind == SpaceKind::kReference;
+    location->pose = known ? Compose(Inverse(WorldPose(*base, instance->eyes)),
+                                     WorldPose(*located, instance->eyes))
+                           : kIdentityPose;
+    location->locationFlags = known ? XR_SPACE_LOCATION_ORIENTATION_VALID_BIT |
+                                          XR_SPACE_LOCATION_POSITION_VALID_BIT |
+                                          XR_SPACE_LOCATION_ORIENTATION_TRACKED_BIT |
+                                          XR_SPACE_LOCATION_POSITION_TRACKED_BIT
+                                    : 0;
+    SetVelocity(location->next, known);
     return XR_SUCCESS;
 }
 

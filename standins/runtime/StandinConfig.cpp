@@ -1,7 +1,9 @@
 #include "standins/runtime/StandinConfig.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <sstream>
 
 namespace standin {
 namespace {
@@ -18,14 +20,48 @@ void ReadFloat(const char* variable, float& value) {
     }
 }
 
+bool ParseCount(const std::string& text, uint32_t& value) {
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos ||
+        text.size() > 9) {
+        return false;
+    }
+    value = static_cast<uint32_t>(std::stoul(text));
+    return true;
+}
+
+std::string ReadText(const char* variable) {
+    const char* text = std::getenv(variable);
+    return text != nullptr ? text : "";
+}
+
 }  // namespace
+
+std::vector<uint32_t> ParseFrameList(const std::string& text) {
+    std::vector<uint32_t> frames;
+    std::istringstream items(text);
+    for (std::string item; std::getline(items, item, ',');) {
+        uint32_t frame = 0;
+        if (!ParseCount(item, frame) || frame == 0) {
+            return {};
+        }
+        frames.push_back(frame);
+    }
+    std::sort(frames.begin(), frames.end());
+    frames.erase(std::unique(frames.begin(), frames.end()), frames.end());
+    return frames;
+}
 
 StandinConfig ReadStandinConfig() {
     StandinConfig config;
     ReadFloat(kYawVariable, config.headingDegrees);
     ReadFloat(kEyeSeparationVariable, config.eyeSeparationMm);
-    if (const char* path = std::getenv(kRecordVariable); path != nullptr) {
-        config.recordPath = path;
+    config.recordPath = ReadText(kRecordVariable);
+    if (uint32_t frames = 0; ParseCount(ReadText(kSessionFramesVariable), frames)) {
+        config.sessionFrames = frames;
+    }
+    config.captureDirectory = ReadText(kCaptureDirectoryVariable);
+    if (!config.captureDirectory.empty()) {
+        config.captureFrames = ParseFrameList(ReadText(kCaptureFramesVariable));
     }
     return config;
 }

@@ -1,21 +1,33 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace standin {
 
 // What the stand-in is told through its own environment variables, read at xrCreateInstance.
 struct StandinConfig {
-    float headingDegrees = 25.0f;   // TARVEX_STANDIN_RUNTIME_YAW_DEG
-    float eyeSeparationMm = 70.0f;  // TARVEX_STANDIN_RUNTIME_EYE_SEPARATION_MM
-    std::string recordPath;         // TARVEX_STANDIN_RUNTIME_RECORD; empty: record nothing
+    float headingDegrees = 25.0f;         // TARVEX_STANDIN_RUNTIME_YAW_DEG
+    float eyeSeparationMm = 70.0f;        // TARVEX_STANDIN_RUNTIME_EYE_SEPARATION_MM
+    std::string recordPath;               // TARVEX_STANDIN_RUNTIME_RECORD; empty: record nothing
+    uint32_t sessionFrames = 0;           // TARVEX_STANDIN_SESSION_FRAMES; 0: the session runs on
+    std::vector<uint32_t> captureFrames;  // TARVEX_STANDIN_CAPTURE_FRAMES, ascending
+    std::string captureDirectory;         // TARVEX_STANDIN_CAPTURE_DIR
 };
 
 inline constexpr const char* kYawVariable = "TARVEX_STANDIN_RUNTIME_YAW_DEG";
 inline constexpr const char* kEyeSeparationVariable = "TARVEX_STANDIN_RUNTIME_EYE_SEPARATION_MM";
 inline constexpr const char* kRecordVariable = "TARVEX_STANDIN_RUNTIME_RECORD";
+inline constexpr const char* kSessionFramesVariable = "TARVEX_STANDIN_SESSION_FRAMES";
+inline constexpr const char* kCaptureFramesVariable = "TARVEX_STANDIN_CAPTURE_FRAMES";
+inline constexpr const char* kCaptureDirectoryVariable = "TARVEX_STANDIN_CAPTURE_DIR";
 
 // Unset or unreadable numbers keep their defaults, so a typo cannot make the pose nonsense.
 StandinConfig ReadStandinConfig();
+
+// "30,90,150" as ascending frame numbers (from 1) without repeats; empty for text that is not such
+// a list, so a typo captures nothing rather than something unexpected.
+std::vector<uint32_t> ParseFrameList(const std::string& text);
 
 }  // namespace standin

@@ -1,3 +1,9 @@
+#include <algorithm>
+#include <iterator>
+#include <memory>
+#include <utility>
+#include <vector>
+
 #include "standins/runtime/Functions.h"
 #include "standins/runtime/RuntimeObjects.h"
 #include "standins/runtime/StructureChecks.h"
@@ -8,26 +14,53 @@ namespace {
 constexpr int64_t kFormats[] = {kSwapchainFormat};
 constexpr uint32_t kMaxImageSize = 4096;
 
+XrResult FillFormats(const std::vector<int64_t>& offered, uint32_t capacity, uint32_t* count,
+                     int64_t* formats) {
+    if (count == nullptr) {
+        return XR_ERROR_VALIDATION_FAILURE;
+    }
+    *count = static_cast<uint32_t>(offered.size());
+    if (capacity == 0) {
+        return XR_SUCCESS;
+    }
+    if (capacity < offered.size()) {
+        return XR_ERROR_SIZE_INSUFFICIENT;
+    }
+    if (formats == nullptr) {
+        return XR_ERROR_VALIDATION_FAILURE;
+    }
+    std::copy(offered.begin(), offered.end(), formats);
+    return XR_SUCCESS;
+}
+
 }  // namespace
 
 XrResult XRAPI_CALL EnumerateSwapchainFormats(XrSession session, uint32_t capacity, uint32_t* count,
                                               int64_t* formats) {
-    if (FindSession(session) == nullptr) {
+    const Session* state = FindSession(session);
+    if (state == nullptr) {
         return XR_ERROR_HANDLE_INVALID;
+    }
+    if (state->vulkan != nullptr) {
+        return FillFormats(state->vulkan->SwapchainFormats(), capacity, count, formats);
     }
     return FillList(kFormats, capacity, count, formats);
 }
 
 XrResult XRAPI_CALL CreateSwapchain(XrSession session, const XrSwapchainCreateInfo* createInfo,
                                     XrSwapchain* swapchain) {
-    if (FindSession(session) == nullptr) {
+    const Session* owner = FindSession(session);
+    if (owner == nullptr) {
         return XR_ERROR_HANDLE_INVALID;
     }
     if (createInfo == nullptr || swapchain == nullptr ||
         createInfo->type != XR_TYPE_SWAPCHAIN_CREATE_INFO) {
         return XR_ERROR_VALIDATION_FAILURE;
     }
-    if (createInfo->format != kSwapchainFormat) {
+    const std::vector<int64_t> offered =
+        owner->vulkan != nullptr ? owner->vulkan->SwapchainFormats()
+                                 : std::vector<int64_t>(std::begin(kFormats), std::end(kFormats));
+    if (std::find(offered.begin(), offered.end(), createInfo->format) == offered.end()) {
         return XR_ERROR_SWAPCHAIN_FORMAT_UNSUPPORTED;
     }
     if ((createInfo->createFlags & XR_SWAPCHAIN_CREATE_PROTECTED_CONTENT_BIT) != 0 ||
@@ -44,7 +77,16 @@ XrResult XRAPI_CALL CreateSwapchain(XrSession session, const XrSwapchainCreateIn
     created.width = createInfo->width;
     created.height = createInfo->height;
     created.arraySize = createInfo->arraySize;
-    const XrSwapchain handle = AddSwapchain(created);
+    if (owner->vulkan != nullptr) {
+        std::unique_ptr<SwapchainImages> images;
+        if (const XrResult result =
+                owner->vulkan->CreateSwapchainImages(*createInfo, kSwapchainImageCount, images);
+            XR_FAILED(result)) {
+            return result;
+        }
+        created.images = std::move(images);
+    }
+    const XrSwapchain handle = AddSwapchain(std::move(created));
     if (handle == XR_NULL_HANDLE) {
         return XR_ERROR_LIMIT_REACHED;
     }
@@ -60,11 +102,12 @@ XrResult XRAPI_CALL DestroySwapchain(XrSwapchain swapchain) {
     return XR_SUCCESS;
 }
 
-// There are no real images: the count is reported and the application's structures are left as
-// they are.
+// A headless session has no real images: the count is reported and the application's structures
+// are left as they are.
 XrResult XRAPI_CALL EnumerateSwapchainImages(XrSwapchain swapchain, uint32_t capacity,
                                              uint32_t* count, XrSwapchainImageBaseHeader* images) {
-    if (FindSwapchain(swapchain) == nullptr) {
+    const Swapchain* state = FindSwapchain(swapchain);
+    if (state == nullptr) {
         return XR_ERROR_HANDLE_INVALID;
     }
     if (count == nullptr) {
@@ -77,7 +120,22 @@ XrResult XRAPI_CALL EnumerateSwapchainImages(XrSwapchain swapchain, uint32_t cap
     if (capacity < kSwapchainImageCount) {
         return XR_ERROR_SIZE_INSUFFICIENT;
     }
-    return images != nullptr ? XR_SUCCESS : XR_ERROR_VALIDATION_FAILURE;
+    if (images == nullptr) {
+        return XR_ERROR_VALIDATION_FAILURE;
+    }
+    if (state->images == nullptr) {
+        return XR_SUCCESS;
+    }
+    auto* vulkanImages = reinterpret_cast<XrSwapchainImageVulkanKHR*>(images);
+    for (uint32_t i = 0; i < kSwapchainImageCount; ++i) {
+        if (vulkanImages[i].type != XR_TYPE_SWAPCHAIN_IMAGE_VULKAN_KHR) {
+            return XR_ERROR_VALIDATION_FAILURE;
+        }
+    }
+    for (uint32_t i = 0; i < kSwapchainImageCount; ++i) {
+        vulkanImages[i].image = state->images->Images()[i];
+    }
+    return XR_SUCCESS;
 }
 
 XrResult XRAPI_CALL AcquireSwapchainImage(XrSwapchain swapchain,
@@ -129,6 +187,9 @@ XrResult XRAPI_CALL ReleaseSwapchainImage(XrSwapchain swapchain,
     if (state->waited == 0) {
         return XR_ERROR_CALL_ORDER_INVALID;
     }
+    // Images are acquired in turn, so the oldest one held is the one released.
+    state->lastReleased =
+        (state->nextToAcquire + kSwapchainImageCount - state->acquired) % kSwapchainImageCount;
     state->waited = 0;
     --state->acquired;
     state->everReleased = true;

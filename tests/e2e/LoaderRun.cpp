@@ -40,6 +40,19 @@ Record ReadRecord(const std::string& path) {
             record.submitted.push_back(*submitted);
         } else if (line.starts_with("end_frame ")) {
             record.endFrameResults.push_back(line.substr(line.find("result=") + 7));
+        } else if (line.starts_with("captured_view ")) {
+            CapturedView captured;
+            long long displayTime = 0;
+            const size_t file = line.find(" file=");
+            if (std::sscanf(line.c_str(), "captured_view frame=%u view=%u display_time=%lld",
+                            &captured.frame, &captured.view, &displayTime) != 3 ||
+                file == std::string::npos) {
+                ADD_FAILURE() << "unreadable record line: " << line;
+                continue;
+            }
+            captured.displayTime = displayTime;
+            captured.file = line.substr(file + 6);
+            record.capturedViews.push_back(captured);
         } else {
             ADD_FAILURE() << "unexpected record line: " << line;
         }

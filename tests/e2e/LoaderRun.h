@@ -20,12 +20,20 @@ using Environment = std::map<std::string, std::optional<std::string>>;
 // names an empty folder), the runtime's record in `recordPath`. `dir` must exist.
 Environment IsolatedLoaderEnvironment(const std::string& dir, const std::string& recordPath);
 
+struct CapturedView {
+    uint32_t frame = 0;
+    uint32_t view = 0;
+    XrTime displayTime = 0;
+    std::string file;
+};
+
 struct Record {
     std::vector<std::string> sessionStates;
     std::vector<std::string> referenceSpaces;  // whole lines
     std::vector<demo::RecordedViews> located;
     std::vector<demo::RecordedViews> submitted;
     std::vector<std::string> endFrameResults;
+    std::vector<CapturedView> capturedViews;
 };
 
 // Reads the stand-in runtime's record; an unknown line is a test failure.

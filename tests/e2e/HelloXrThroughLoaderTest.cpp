@@ -1,0 +1,307 @@
+// Khronos' sample application hello_xr, unmodified, rendering with Vulkan on Mesa's software
+// driver, through the system's loader, the tracking layer installed as users install it and the
+// stand-in runtime, fed by the simulated motion-capture server over loopback. The runtime ends
+// the session after a set number of frames and saves the images of chosen frames. The layer uses
+// the fixed motion-capture ports, so these tests take the "mocap_ports" lock.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "tests/e2e/ChildProcess.h"
+#include "tests/e2e/HeldInputChild.h"
+#include "tests/e2e/LoaderRun.h"
+#include "tools/contact-sheet/PngImage.h"
+
+namespace {
+
+constexpr const char* kLayerName = "XR_APILAYER_TARVEX_tracking_override";
+constexpr const char* kCoreValidationName = "XR_APILAYER_LUNARG_core_validation";
+constexpr int kFrames = 120;
+constexpr int kCapturedFrame = 60;
+constexpr double kHelloXrTimeoutSeconds = 60.0;
+
+// The simulator's fixed headset of the worked example: (-1, 1.5, -2) with a yaw of +30 degrees in
+// its own axes. With the runtime heading +10 degrees and an ipd of 64 mm the layer gives both
+// views a yaw of +10 degrees, and every reference space the offset of the stored pose.
+constexpr const char* kWorkedExamplePose = "-1,1.5,-2,0,0.2588190,0,0.9659258";
+const XrPosef kWorkedLeft = e2e::MakePose(0.2279395, 1.5, 2.2374053, 0, 0.0871557, 0, 0.9961947);
+const XrPosef kWorkedRight = e2e::MakePose(0.2833651, 1.5, 2.2054053, 0, 0.0871557, 0, 0.9961947);
+const XrPosef kWorkedSpace = e2e::MakePose(1, -1.5, 2, 0, -0.2588190, 0, 0.9659258);
+constexpr double kWorkedTolerance = 1e-5;
+// A second fixed headset, half a metre to the side and turned the other way.
+constexpr const char* kOtherPose = "-0.5,1.6,-2.2,0,-0.1305262,0,0.9914449";
+
+constexpr const char* kConfig =
+    "[SETTINGS]\n"
+    "connectiontype = 0\n"
+    "localaddress = 127.0.0.1\n"
+    "serveraddress = 127.0.0.1\n"
+    "hmdrbid = 1\n"
+    "ipd = 64\n"
+    "overrider = false\n"
+    "controllerrrbid = 2\n"
+    "overridel = false\n"
+    "controllerlrbid = 3\n";
+
+// The spaces hello_xr creates, in its order: the seven it draws a cube in, then its own.
+const std::vector<std::string> kHelloXrSpaceTypes = {
+    "XR_REFERENCE_SPACE_TYPE_VIEW",  "XR_REFERENCE_SPACE_TYPE_LOCAL",
+    "XR_REFERENCE_SPACE_TYPE_STAGE", "XR_REFERENCE_SPACE_TYPE_STAGE",
+    "XR_REFERENCE_SPACE_TYPE_STAGE", "XR_REFERENCE_SPACE_TYPE_STAGE",
+    "XR_REFERENCE_SPACE_TYPE_STAGE", "XR_REFERENCE_SPACE_TYPE_LOCAL"};
+
+bool SameColour(const uint8_t* a, const uint8_t* b) {
+    return a[0] == b[0] && a[1] == b[1] && a[2] == b[2];
+}
+
+// Pixels of `image` whose colour is not that of its top left corner, the cleared background.
+size_t DrawnPixels(const contact_sheet::RgbImage& image) {
+    size_t drawn = 0;
+    for (uint32_t y = 0; y < image.height; ++y) {
+        for (uint32_t x = 0; x < image.width; ++x) {
+            drawn += SameColour(image.At(x, y), image.At(0, 0)) ? 0 : 1;
+        }
+    }
+    return drawn;
+}
+
+size_t DifferingPixels(const contact_sheet::RgbImage& a, const contact_sheet::RgbImage& b) {
+    size_t differing = 0;
+    for (uint32_t y = 0; y < a.height; ++y) {
+        for (uint32_t x = 0; x < a.width; ++x) {
+            differing += SameColour(a.At(x, y), b.At(x, y)) ? 0 : 1;
+        }
+    }
+    return differing;
+}
+
+class HelloXrThroughLoader : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // Missing prerequisites fail the test: they are installed by scripts/install-deps.sh.
+        ASSERT_TRUE(std::filesystem::exists(TARVEX_HELLO_XR_PATH))
+            << "hello_xr not found (" << TARVEX_HELLO_XR_PATH << "): install libopenxr-utils";
+        ASSERT_TRUE(std::filesystem::exists(TARVEX_LAVAPIPE_ICD))
+            << "Mesa's software Vulkan driver not found (" << TARVEX_LAVAPIPE_ICD
+            << "): install mesa-vulkan-drivers";
+        dir_ = e2e::MakeTempDir();
+        environment_ = e2e::IsolatedLoaderEnvironment(dir_, RecordPath());
+        environment_["TARVEX_STANDIN_RUNTIME_YAW_DEG"] = "10";
+        environment_[kSessionFramesVariable] = std::to_string(kFrames);
+        environment_["TARVEX_OPENXR_CONFIG"] = dir_;
+        // Mesa's software driver alone: no display and no other device is needed or wanted.
+        environment_["VK_ICD_FILENAMES"] = TARVEX_LAVAPIPE_ICD;
+        environment_["VK_DRIVER_FILES"] = TARVEX_LAVAPIPE_ICD;
+        std::ofstream(dir_ + "/TarvexOpenXRConfig.ini") << kConfig;
+        InstallImplicitLayer();
+    }
+    void TearDown() override {
+        if (simulator_) {
+            simulator_->Stop();
+        }
+        if (!HasFailure()) {
+            std::filesystem::remove_all(dir_);
+        }
+    }
+
+    static constexpr const char* kSessionFramesVariable = "TARVEX_STANDIN_SESSION_FRAMES";
+
+    std::string RecordPath() const { return dir_ + "/runtime-record.txt"; }
+
+    // The build's manifest in a user's implicit-layer folder with the library's full path, as an
+    // installation places it.
+    void InstallImplicitLayer() {
+        const std::string home = dir_ + "/data-home";
+        const std::string folder = home + "/openxr/1/api_layers/implicit.d";
+        std::filesystem::create_directories(folder);
+        std::string manifest = e2e::ReadFile(TARVEX_LAYER_MANIFEST);
+        const std::string relative = "\"./libtarvex_tracking.so\"";
+        const size_t at = manifest.find(relative);
+        ASSERT_NE(at, std::string::npos) << manifest;
+        manifest.replace(at, relative.size(), "\"" TARVEX_LAYER_LIBRARY "\"");
+        std::ofstream(folder + "/XR_APILAYER_TARVEX_tracking_override.json") << manifest;
+        environment_["XDG_DATA_HOME"] = home;
+    }
+
+    void StartSimulator(const std::string& pose) {
+        if (simulator_) {
+            simulator_->Stop();
+        }
+        simulator_ = std::make_unique<e2e::BackgroundChild>(
+            std::vector<std::string>{TARVEX_MOCAP_SIM_PATH, "--pose", pose}, e2e::Environment{},
+            dir_ + "/simulator-output.txt");
+        if (!simulator_->WaitForLine("tarvex-mocap-sim: started at monotonic ", 10.0)) {
+            ADD_FAILURE() << "the simulator did not start:\n" << simulator_->Output();
+        }
+    }
+
+    e2e::ChildRun RunHelloXr(const std::string& graphics = "Vulkan2") {
+        const e2e::ChildRun run =
+            e2e::RunChildWithInputHeld({TARVEX_HELLO_XR_PATH, "--graphics", graphics}, environment_,
+                                       dir_ + "/hello_xr-output.txt", kHelloXrTimeoutSeconds);
+        EXPECT_FALSE(run.timedOut) << run.output;
+        return run;
+    }
+
+    // The whole session, every frame accepted, and the layer's poses in every projection view.
+    void ExpectFullSessionWithWorkedExampleViews() {
+        const e2e::Record record = e2e::ReadRecord(RecordPath());
+        const std::vector<std::string> states = {
+            "XR_SESSION_STATE_IDLE",         "XR_SESSION_STATE_READY",
+            "XR_SESSION_STATE_SYNCHRONIZED", "XR_SESSION_STATE_VISIBLE",
+            "XR_SESSION_STATE_FOCUSED",      "XR_SESSION_STATE_VISIBLE",
+            "XR_SESSION_STATE_SYNCHRONIZED", "XR_SESSION_STATE_STOPPING",
+            "XR_SESSION_STATE_IDLE",         "XR_SESSION_STATE_EXITING"};
+        EXPECT_EQ(record.sessionStates, states);
+        ASSERT_EQ(record.endFrameResults.size(), static_cast<size_t>(kFrames));
+        ASSERT_EQ(record.submitted.size(), static_cast<size_t>(kFrames));
+        for (size_t i = 0; i < record.submitted.size(); ++i) {
+            SCOPED_TRACE("frame " + std::to_string(i + 1));
+            EXPECT_EQ(record.endFrameResults[i], "XR_SUCCESS");
+            e2e::ExpectPose(record.submitted[i].left, kWorkedLeft, kWorkedTolerance, "left view");
+            e2e::ExpectPose(record.submitted[i].right, kWorkedRight, kWorkedTolerance,
+                            "right view");
+            if (HasFailure()) {
+                return;  // one frame's report is enough
+            }
+        }
+    }
+
+    // The two images the runtime saved of the captured frame, left then right.
+    std::vector<contact_sheet::RgbImage> CapturedImages() {
+        const e2e::Record record = e2e::ReadRecord(RecordPath());
+        std::vector<contact_sheet::RgbImage> images;
+        EXPECT_EQ(record.capturedViews.size(), 2u);
+        for (const e2e::CapturedView& captured : record.capturedViews) {
+            EXPECT_EQ(captured.frame, static_cast<uint32_t>(kCapturedFrame));
+            EXPECT_EQ(captured.view, images.size());
+            auto image = contact_sheet::ReadPng(captured.file);
+            if (!image) {
+                ADD_FAILURE() << "cannot read " << captured.file;
+                return {};
+            }
+            images.push_back(std::move(*image));
+        }
+        return images;
+    }
+
+    std::string dir_;
+    e2e::Environment environment_;
+    std::unique_ptr<e2e::BackgroundChild> simulator_;
+};
+
+// Both Vulkan bindings hello_xr offers: XR_KHR_vulkan_enable2 and XR_KHR_vulkan_enable.
+class HelloXrGraphics : public HelloXrThroughLoader,
+                        public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(HelloXrGraphics, RendersTheSetFramesAndExitsWithStatusZero) {
+    StartSimulator(kWorkedExamplePose);
+    const e2e::ChildRun run = RunHelloXr(GetParam());
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("OpenXR API Layer XR_APILAYER_TARVEX_tracking_override dynamically "
+                              "loaded library initialized."),
+              std::string::npos)
+        << run.output;
+    ExpectFullSessionWithWorkedExampleViews();
+}
+
+INSTANTIATE_TEST_SUITE_P(Bindings, HelloXrGraphics, ::testing::Values("Vulkan2", "Vulkan"),
+                         [](const ::testing::TestParamInfo<const char*>& param) {
+                             return std::string(param.param);
+                         });
+
+TEST_F(HelloXrThroughLoader, EveryReferenceSpaceGetsTheLayersOffset) {
+    StartSimulator(kWorkedExamplePose);
+    const e2e::ChildRun run = RunHelloXr();
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const e2e::Record record = e2e::ReadRecord(RecordPath());
+    ASSERT_EQ(record.referenceSpaces.size(), kHelloXrSpaceTypes.size());
+    for (size_t i = 0; i < record.referenceSpaces.size(); ++i) {
+        const std::string& line = record.referenceSpaces[i];
+        SCOPED_TRACE(line);
+        // The type hello_xr asked for, the offset replaced whatever hello_xr gave.
+        EXPECT_TRUE(line.starts_with("reference_space type=" + kHelloXrSpaceTypes[i] + " "));
+        const auto pose = e2e::ReferenceSpacePose(line);
+        ASSERT_TRUE(pose);
+        e2e::ExpectPose(*pose, kWorkedSpace, kWorkedTolerance, "reference space offset");
+    }
+}
+
+// Core validation checks every call on its side of the tracking layer: above it what hello_xr
+// does, below it what the layer hands the runtime. The loader puts implicit layers nearest the
+// application, before the explicit ones the environment enables; so validation goes below the
+// layer installed as users install it, and above it when both are enabled explicitly in that
+// order.
+class HelloXrCoreValidation : public HelloXrThroughLoader,
+                              public ::testing::WithParamInterface<bool> {};
+
+TEST_P(HelloXrCoreValidation, ReportsNothingOverTheRun) {
+    const std::string coreValidationDir = TARVEX_CORE_VALIDATION_MANIFEST_DIR;
+    ASSERT_FALSE(coreValidationDir.empty()) << "install openxr-layer-corevalidation";
+    const bool validationAbove = GetParam();
+    if (validationAbove) {
+        environment_["XDG_DATA_HOME"] = dir_ + "/empty";
+        environment_["XR_API_LAYER_PATH"] =
+            std::string(TARVEX_LAYER_MANIFEST_DIR) + ":" + coreValidationDir;
+        environment_["XR_ENABLE_API_LAYERS"] = std::string(kCoreValidationName) + ":" + kLayerName;
+    } else {
+        environment_["XR_API_LAYER_PATH"] = coreValidationDir;
+        environment_["XR_ENABLE_API_LAYERS"] = kCoreValidationName;
+    }
+    const std::string reportFile = dir_ + "/core-validation.txt";
+    environment_["XR_CORE_VALIDATION_FILE_NAME"] = reportFile;
+    environment_["XR_LOADER_DEBUG"] = "info";
+    StartSimulator(kWorkedExamplePose);
+    const e2e::ChildRun run = RunHelloXr();
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    // Both in the chain, the first loaded nearest the application.
+    const size_t validationLoaded =
+        run.output.find(std::string("succeeded loading layer ") + kCoreValidationName);
+    const size_t layerLoaded =
+        run.output.find(std::string("succeeded loading layer ") + kLayerName);
+    ASSERT_NE(validationLoaded, std::string::npos) << run.output;
+    ASSERT_NE(layerLoaded, std::string::npos) << run.output;
+    EXPECT_EQ(validationLoaded < layerLoaded, validationAbove) << run.output;
+    EXPECT_EQ(e2e::ReadFile(reportFile), "");
+    EXPECT_EQ(run.output.find("VUID"), std::string::npos) << run.output;
+    ExpectFullSessionWithWorkedExampleViews();
+}
+
+INSTANTIATE_TEST_SUITE_P(Order, HelloXrCoreValidation, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& param) {
+                             return param.param ? "ValidationAbove" : "ValidationBelow";
+                         });
+
+TEST_F(HelloXrThroughLoader, RenderedImagesShowTheSceneAndFollowTheHeadset) {
+    environment_["TARVEX_STANDIN_CAPTURE_FRAMES"] = std::to_string(kCapturedFrame);
+    std::vector<std::vector<contact_sheet::RgbImage>> poses;
+    for (const char* pose : {kWorkedExamplePose, kOtherPose}) {
+        SCOPED_TRACE(pose);
+        const std::string captures = dir_ + "/captures-" + std::to_string(poses.size());
+        std::filesystem::create_directory(captures);
+        environment_["TARVEX_STANDIN_CAPTURE_DIR"] = captures;
+        StartSimulator(pose);
+        const e2e::ChildRun run = RunHelloXr();
+        ASSERT_EQ(run.exitCode, 0) << run.output;
+        poses.push_back(CapturedImages());
+        ASSERT_EQ(poses.back().size(), 2u);
+    }
+    for (const auto& images : poses) {
+        for (const contact_sheet::RgbImage& image : images) {
+            // The recommended size, with hello_xr's cubes drawn on a few thousand pixels of it.
+            ASSERT_EQ(image.width, 1024u);
+            ASSERT_EQ(image.height, 1024u);
+            EXPECT_GT(DrawnPixels(image), image.width * image.height / 500);
+        }
+        // The eyes see the cubes from 64 mm apart.
+        EXPECT_GT(DifferingPixels(images[0], images[1]), 0u);
+    }
+    // Another headset pose, another picture.
+    EXPECT_GT(DifferingPixels(poses[0][0], poses[1][0]), 1024u * 1024u / 500);
+    EXPECT_GT(DifferingPixels(poses[0][1], poses[1][1]), 1024u * 1024u / 500);
+}
+
+}  // namespace
