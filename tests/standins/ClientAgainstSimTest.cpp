@@ -49,17 +49,19 @@ TEST(OrvixClientAgainstSim, ConnectFillsDescriptionAndDisconnectReleasesTheServe
 }
 
 TEST(OrvixClientAgainstSim, NoServerFailsWithinTheAnswerTimeout) {
-    const uint16_t port = UnusedPort();
-    ASSERT_NE(port, 0);
+    // The port is held here, so no other program can answer the request.
+    SilentPort silent;
+    ASSERT_NE(silent.Port(), 0);
     sOrvixClientConnectParams params{};
     params.connectionType = 1;
-    params.commandPort = port;
+    params.commandPort = silent.Port();
     params.serverAddress = "127.0.0.1";
     params.localAddress = "127.0.0.1";
     OrvixClient client;
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(client.Connect(params), Orvix_ErrorNoServer);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+    EXPECT_GE(silent.Received(), 1) << "the request never reached the silent port";
     void* response = nullptr;
     int size = 0;
     EXPECT_EQ(client.SendMessageAndWait("Disconnect", &response, &size), Orvix_ErrorNotConnected);
@@ -114,7 +116,9 @@ struct CommandCase {
 };
 
 // Test names and failure messages show the case by its name.
-void PrintTo(const CommandCase& testCase, std::ostream* out) { *out << testCase.name; }
+void PrintTo(const CommandCase& testCase, std::ostream* out) {
+    *out << testCase.name;
+}
 
 class OrvixCommands : public ::testing::TestWithParam<CommandCase> {};
 

@@ -87,3 +87,33 @@ inline uint16_t UnusedPort() {
     }
     return local.port;
 }
+
+// A loopback UDP port this process holds and never answers on: a client sent there can only meet
+// silence, whatever else runs on the machine. It counts what arrives.
+class SilentPort {
+public:
+    SilentPort() {
+        orvix::Endpoint local{orvix::kLoopbackAddress, 0};
+        if (socket_.Open() && socket_.Bind(local) && socket_.LocalEndpoint(&local)) {
+            port_ = local.port;
+        }
+    }
+
+    // 0 when no port could be held.
+    uint16_t Port() const { return port_; }
+
+    // Datagrams waiting now, read without blocking.
+    int Received() {
+        int count = 0;
+        uint8_t buffer[2048];
+        orvix::Endpoint from{};
+        while (socket_.ReceiveFrom(buffer, sizeof(buffer), 0, &from) > 0) {
+            ++count;
+        }
+        return count;
+    }
+
+private:
+    orvix::UdpSocket socket_;
+    uint16_t port_ = 0;
+};

@@ -1,148 +1,134 @@
-// The tracker's real start-up path against the simulated server through the stand-in client
-// library, on the standard ports the layer uses (the tests hold the mocap_ports lock).
+// The tracker's connection, frame intake and recovery against the simulated server through the
+// stand-in client library, on ports the system chooses: nothing else on the machine can break or
+// answer these tests, and they may run side by side. The start-up from the configuration file,
+// which always connects to the standard ports, is TrackerOnStandardPortsTest.
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <filesystem>
 #include <memory>
 #include <ostream>
 #include <string>
+#include <thread>
 
-#include "SimHarness.h"
-#include "TestSupport.h"
-#include "tracking/MocapTracker.h"
+#include "TrackerSimFixture.h"
+#include "standins/orvix/OrvixStandin.h"
 
 namespace {
 
-// The simulator's headset: (-1, 1.5, -2) turned +30° about its vertical axis.
-constexpr MocapPose kHeadset{-1.0f, 1.5f, -2.0f, 0.0f, 0.2588190f, 0.0f, 0.9659258f};
-
-class TrackerAgainstSimTest : public testing::Test {
+class TrackerAgainstSimTest : public TrackerSimFixture {
 protected:
-    void SetUp() override {
-        directory = MakeTemporaryDirectory();
-        SetVariable("TARVEX_OPENXR_CONFIG", directory.string().c_str());
-        settings.values["serveraddress"] = "127.0.0.1";
-        settings.values["hmdrbid"] = "1";
-    }
-
     void TearDown() override {
-        // Everything the start-up left running ends before the tracker goes.
-        tracker.watchdogStop = true;
-        if (tracker.watchdogThread.joinable()) {
-            tracker.watchdogThread.join();
-        }
-        testing::internal::CaptureStdout();
-        tracker.DisconnectFromServer();
-        if (OrvixDiscoveryHandle running = tracker.discovery.exchange(nullptr)) {
-            Orvix_FreeAsyncServerDiscovery(running);
-        }
-        testing::internal::GetCapturedStdout();
-        server.reset();
-        SetVariable("TARVEX_OPENXR_CONFIG", nullptr);
-        std::filesystem::remove_all(directory);
+        TrackerSimFixture::TearDown();
+        OrvixStandin_SetDefaultPorts(0, 0);
     }
 
+    // The simulator on a command port the system chooses and a data port that was free a moment
+    // ago; discovery and the connections it makes (ports of 0) reach it there.
     void StartServer(SimOptions options) {
-        options.commandPort = kOrvixDefaultCommandPort;
-        options.dataPort = kOrvixDefaultDataPort;
+        options.commandPort = 0;
+        options.dataPort = UnusedPort();
+        ASSERT_NE(options.dataPort, 0);
         server = std::make_unique<SimServer>(options, [](const std::string&) {});
         std::string error;
         ASSERT_TRUE(server->Start(&error)) << error;
+        OrvixStandin_SetDefaultPorts(server->CommandPort(), options.dataPort);
     }
 
-    static SimOptions FixedHeadset() {
-        SimOptions options;
-        options.path.kind = MocapPathKind::kFixed;
-        options.path.fixedPose = kHeadset;
-        return options;
+    // What the start-up does once it has read its settings (rigid body 1, server and client on
+    // 127.0.0.1), but towards the simulator's ports. connectionType is the library's: 0 for
+    // multicast, 1 for unicast.
+    void StartTracker(int32_t connectionType) {
+        tracker.hmdRigidBodyId = 1;
+        tracker.ipd = 64.0f;
+        tracker.initialised.store(true);
+        tracker.connectParams.connectionType = connectionType;
+        tracker.connectParams.commandPort = OrvixStandin_DefaultCommandPort();
+        tracker.connectParams.dataPort = OrvixStandin_DefaultDataPort();
+        tracker.connectParams.serverAddress = "127.0.0.1";
+        tracker.connectParams.localAddress = "127.0.0.1";
+        tracker.connectParams.multicastGroup = kOrvixDefaultMulticastGroup;
+        tracker.ConnectToServer(tracker.connectParams);
+        tracker.watchdogStop.store(false);
+        tracker.watchdogThread = std::thread(&MocapTracker::WatchdogLoop, &tracker);
     }
-
-    void ExpectStoredHeadset() {
-        ASSERT_TRUE(WaitFor([&] { return tracker.ReadPose().valid; })) << "no pose arrived";
-        const HmdPose pose = tracker.ReadPose();
-        EXPECT_NEAR(pose.position.x, 1.0f, 1e-6f);
-        EXPECT_NEAR(pose.position.y, 1.5f, 1e-6f);
-        EXPECT_NEAR(pose.position.z, 2.0f, 1e-6f);
-        EXPECT_NEAR(pose.orientation.y, 0.2588190f, 1e-6f);
-        EXPECT_NEAR(pose.orientation.w, 0.9659258f, 1e-6f);
-        // The frame thread logs a pose after storing it; the next frame starts only once that
-        // line is out.
-        const double stored = tracker.lastFrameTime.load();
-        EXPECT_TRUE(WaitFor([&] { return tracker.lastFrameTime.load() != stored; }));
-    }
-
-    std::filesystem::path directory;
-    SettingsFile settings;
-    std::unique_ptr<SimServer> server;
-    MocapTracker tracker;
 };
 
-// Lines from the start of the start-up up to the first frame's line.
-std::string StartupLines(const std::string& output) {
-    return output.substr(0, output.find("Setting HMD pos to"));
-}
-
-struct StartUpCase {
+struct ModeCase {
     std::string name;
     bool multicast;
-    std::string connectionType;
+    int32_t connectionType;
     std::string lines;  // up to the first frame's line
 };
 
 // Test names and failure messages show the case by its name.
-void PrintTo(const StartUpCase& testCase, std::ostream* out) {
+void PrintTo(const ModeCase& testCase, std::ostream* out) {
     *out << testCase.name;
 }
 
-class TrackerStartUpTest : public TrackerAgainstSimTest,
-                           public testing::WithParamInterface<StartUpCase> {};
+class TrackerModeTest : public TrackerAgainstSimTest,
+                        public testing::WithParamInterface<ModeCase> {};
 
-TEST_P(TrackerStartUpTest, ConnectsInTheConfiguredModeAndStoresTheHeadset) {
+TEST_P(TrackerModeTest, ConnectsInTheModeAndStoresTheHeadset) {
     SimOptions options = FixedHeadset();
     options.multicast = GetParam().multicast;
     ASSERT_NO_FATAL_FAILURE(StartServer(options));
-    settings.values["connectiontype"] = GetParam().connectionType;
-    settings.WriteTo(directory);
 
     testing::internal::CaptureStdout();
-    tracker.Initialise();
+    StartTracker(GetParam().connectionType);
     ExpectStoredHeadset();
     const std::string output = testing::internal::GetCapturedStdout();
 
     EXPECT_EQ(StartupLines(output), GetParam().lines);
     EXPECT_NE(output.find("Setting HMD pos to 1, 1.5, 2\n"), std::string::npos) << output;
-    EXPECT_TRUE(tracker.initialised.load());
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Modes, TrackerStartUpTest,
-    testing::Values(
-        StartUpCase{"UnicastResetsSubscriptions", false, "0",
-                    "Initializing Orvix in unicast, server: 127.0.0.1, client: 127.0.0.1, rigid "
-                    "body ID: 1\n"
-                    "Connected...\n"
-                    "Received server descriptions...\n"
-                    "Orvix subscriptions successfully reset\n"
-                    "Updating subscriptions\n"},
-        StartUpCase{"MulticastSendsNoCommands", true, "1",
-                    "Initializing Orvix in multicast, server: 127.0.0.1, client: 127.0.0.1, "
-                    "rigid body ID: 1\n"
-                    "Connected...\n"
-                    "Received server descriptions...\n"}),
+    Modes, TrackerModeTest,
+    testing::Values(ModeCase{"UnicastResetsSubscriptions", false, 1, kUnicastStartupLines},
+                    ModeCase{"MulticastSendsNoCommands", true, 0,
+                             "Initializing Orvix in multicast, server: 127.0.0.1, client: "
+                             "127.0.0.1, rigid body ID: 1\n"
+                             "Connected...\n"
+                             "Received server descriptions...\n"}),
     [](const auto& testCase) { return testCase.param.name; });
+
+TEST_F(TrackerAgainstSimTest, ANoServerConnectionIsReportedAndStoresNothing) {
+    // The port is held here, so whatever runs on the machine, nothing answers.
+    SilentPort silent;
+    ASSERT_NE(silent.Port(), 0);
+    tracker.hmdRigidBodyId = 1;
+    tracker.connectParams.connectionType = 1;
+    sOrvixClientConnectParams params = tracker.connectParams;
+    params.commandPort = silent.Port();
+    params.serverAddress = "127.0.0.1";
+    params.localAddress = "127.0.0.1";
+
+    testing::internal::CaptureStdout();
+    const bool connected = tracker.ConnectToServer(params);
+    const std::string output = testing::internal::GetCapturedStdout();
+
+    EXPECT_FALSE(connected);
+    EXPECT_EQ(output,
+              "Initializing Orvix in unicast, server: 127.0.0.1, client: 127.0.0.1, rigid body "
+              "ID: 1\nOrvixClient::Connect returned error code" +
+                  std::to_string(Orvix_ErrorNoServer) +
+                  // The client library never connected, so it has nothing to disconnect.
+                  "\nOrvix disconnect fail (error code " + std::to_string(Orvix_ErrorNotConnected) +
+                  ")\n");
+    EXPECT_GE(silent.Received(), 1) << "the connect request never reached the silent port";
+    EXPECT_EQ(tracker.client.load(), nullptr);
+    EXPECT_FALSE(tracker.ReadPose().valid);
+}
 
 TEST_F(TrackerAgainstSimTest, RecoversByDiscoveryWhenTheStreamPausesAndResumes) {
     SimOptions options;  // a walk, so that resumed poses differ from the held one
     options.pauseAfterSeconds = 1.0;
     options.pauseForSeconds = 7.0;
     ASSERT_NO_FATAL_FAILURE(StartServer(options));
-    settings.values["connectiontype"] = "0";
-    settings.WriteTo(directory);
 
     testing::internal::CaptureStdout();
-    tracker.Initialise();
+    StartTracker(1);
     const bool firstPose = WaitFor([&] { return tracker.ReadPose().valid; });
     // The stream stops a second after the server's start; the held pose stays readable.
     const bool reconnected =
@@ -171,6 +157,7 @@ TEST_F(TrackerAgainstSimTest, RecoversByDiscoveryWhenTheStreamPausesAndResumes) 
     ASSERT_NE(discovered, std::string::npos);
     EXPECT_NE(connected, std::string::npos);
     EXPECT_NE(output.find("Setting HMD pos to", connected), std::string::npos);
+    EXPECT_GE(server->Summary().clientsServed, 2u) << "the resumed stream came from elsewhere";
 }
 
 }  // namespace
