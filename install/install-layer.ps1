@@ -5,7 +5,8 @@ Registers the tarvex_tracking OpenXR API layer with the OpenXR loader, or remove
 .DESCRIPTION
 Registers XR_APILAYER_TARVEX_tracking_override.json, which lies beside this script, as an
 implicit API layer for all users: a DWORD value 0 named by the manifest's full path under
-HKLM\SOFTWARE\Khronos\OpenXR\1\ApiLayers\Implicit. Registrations of the same manifest from other
+HKLM\SOFTWARE\Khronos\OpenXR\1\ApiLayers\Implicit. The OpenXR loader adds the layer only to
+applications started with TARVEX_OPENXR_CONFIG set; every other OpenXR application runs without it. Registrations of the same manifest from other
 folders (an earlier copy of the package) are removed, so the layer is registered once. Copies the
 commented sample TarvexOpenXRConfig.ini to the configuration folder unless one is there already.
 Running the script twice changes nothing the second time. Asks for administrator rights when it
@@ -18,8 +19,9 @@ Removes every registration of the layer's manifest instead. The configuration is
 The folder for TarvexOpenXRConfig.ini. Default: %ProgramData%\TarvexOpenXR.
 
 .PARAMETER SetConfigVariable
-Also sets the machine-wide environment variable TARVEX_OPENXR_CONFIG to ConfigDirectory (with
--Uninstall: removes it when it names ConfigDirectory).
+Also sets the machine-wide environment variable TARVEX_OPENXR_CONFIG to ConfigDirectory, which puts
+the layer into every OpenXR application started afterwards (with -Uninstall: removes it when it
+names ConfigDirectory).
 
 .EXAMPLE
 powershell -ExecutionPolicy Bypass -File .\install-layer.ps1 -SetConfigVariable
@@ -101,9 +103,10 @@ function Install-Layer {
 
     if ($SetConfigVariable) {
         [Environment]::SetEnvironmentVariable($VariableName, $ConfigDirectory, 'Machine')
-        Write-Host "Set $VariableName=$ConfigDirectory for all users; applications started from now on see it"
+        Write-Host "Set $VariableName=$ConfigDirectory for all users; every OpenXR application started from now on gets the layer"
     } else {
-        Write-Host "The layer reads its configuration from the folder in $VariableName. To set it for your account:"
+        Write-Host "The loader adds the layer only to applications started with $VariableName set to the folder of its"
+        Write-Host "configuration; every other OpenXR application runs without it. To set it for your account:"
         Write-Host "    setx $VariableName `"$ConfigDirectory`""
     }
 }

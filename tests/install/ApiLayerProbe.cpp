@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     for (const XrApiLayerProperties& layer : layers) {
-        std::printf("layer: %s\n", layer.layerName);
+        std::printf("layer: %s version %u\n", layer.layerName, layer.layerVersion);
     }
 
     if (createInstance) {

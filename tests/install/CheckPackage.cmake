@@ -1,7 +1,11 @@
-# Builds the release package of BUILD_DIR with cpack into WORK_DIR, unpacks it and fails unless it
-# holds what a user of this platform needs.
+# Builds the release package of BUILD_DIR with cpack into WORK_DIR, unpacks it the way the user's
+# guide says and fails unless it holds what a user of this platform needs at the documented
+# places. On Linux, with PROBE (the loader probe) and RUNTIME (a runtime manifest), it also follows
+# the guide through the system's OpenXR loader: unpacked into a prefix whose share/ the loader
+# searches (as it searches /usr/local/share), the layer is registered as it stands; unpacked
+# elsewhere, the packaged install-layer.sh registers it for the user.
 file(REMOVE_RECURSE "${WORK_DIR}")
-file(MAKE_DIRECTORY "${WORK_DIR}/unpacked")
+file(MAKE_DIRECTORY "${WORK_DIR}/prefix")
 execute_process(COMMAND ${CMAKE_CPACK_COMMAND} --config "${BUILD_DIR}/CPackConfig.cmake"
                         -B "${WORK_DIR}"
     RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
@@ -9,22 +13,26 @@ if(NOT status EQUAL 0)
     message(FATAL_ERROR "cpack failed:\n${output}")
 endif()
 
+set(layer XR_APILAYER_TARVEX_tracking_override)
 if(WINDOWS)
     set(pattern "*.zip")
     set(expected
         tarvex_tracking.dll
-        XR_APILAYER_TARVEX_tracking_override.json
+        ${layer}.json
         install-layer.ps1
         TarvexOpenXRConfig.ini
-        README.md)
+        README.md
+        LICENSE)
 else()
     set(pattern "*.tar.gz")
     set(expected
-        lib/libtarvex_tracking.so
+        ${LIBDIR}/libtarvex_tracking.so
+        share/openxr/1/api_layers/implicit.d/${layer}.json
         share/tarvex_tracking/install-layer.sh
-        share/tarvex_tracking/XR_APILAYER_TARVEX_tracking_override.json
+        share/tarvex_tracking/${layer}.json
         share/tarvex_tracking/TarvexOpenXRConfig.ini
-        share/tarvex_tracking/README.md)
+        share/tarvex_tracking/README.md
+        share/tarvex_tracking/LICENSE)
 endif()
 file(GLOB archives "${WORK_DIR}/${pattern}")
 list(LENGTH archives archive_count)
@@ -33,25 +41,91 @@ if(NOT archive_count EQUAL 1)
 endif()
 message(STATUS "package: ${archives}")
 
+# The guide: unpack into the folder that is to hold the layer (/usr/local, or C:\Program
+# Files\TarvexOpenXR); the archive has no folder of its own at the top.
+set(prefix "${WORK_DIR}/prefix")
 execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf "${archives}"
-    WORKING_DIRECTORY "${WORK_DIR}/unpacked" RESULT_VARIABLE status)
+    WORKING_DIRECTORY "${prefix}" RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
     message(FATAL_ERROR "cannot unpack ${archives}")
 endif()
-file(GLOB top "${WORK_DIR}/unpacked/*")
+file(GLOB_RECURSE present RELATIVE "${prefix}" "${prefix}/*")
 foreach(entry IN LISTS expected)
-    if(NOT EXISTS "${top}/${entry}")
-        file(GLOB_RECURSE present RELATIVE "${top}" "${top}/*")
-        message(FATAL_ERROR "${entry} missing from the package; it holds:\n${present}")
+    if(NOT EXISTS "${prefix}/${entry}")
+        message(FATAL_ERROR "${entry} missing from the unpacked package; it holds:\n${present}")
     endif()
 endforeach()
 
-# On Windows the loader resolves the library path against the manifest's own folder.
-if(WINDOWS)
-    file(READ "${top}/XR_APILAYER_TARVEX_tracking_override.json" manifest)
+# The loader resolves a relative library path against the manifest's own folder.
+function(expect_library_path manifest_file library_file)
+    file(READ "${manifest_file}" manifest)
     string(JSON library_path GET "${manifest}" api_layer library_path)
-    if(NOT EXISTS "${top}/${library_path}" OR IS_ABSOLUTE "${library_path}")
-        message(FATAL_ERROR "the manifest's library_path '${library_path}' does not lead to the DLL")
+    get_filename_component(manifest_dir "${manifest_file}" DIRECTORY)
+    get_filename_component(resolved "${library_path}" ABSOLUTE BASE_DIR "${manifest_dir}")
+    if(IS_ABSOLUTE "${library_path}" OR NOT resolved STREQUAL "${library_file}")
+        message(FATAL_ERROR "${manifest_file}: library_path '${library_path}' does not lead to "
+            "${library_file} (it leads to ${resolved})")
     endif()
+endfunction()
+
+if(WINDOWS)
+    expect_library_path("${prefix}/${layer}.json" "${prefix}/tarvex_tracking.dll")
+    message(STATUS "package holds: ${expected}")
+    return()
 endif()
+expect_library_path("${prefix}/share/openxr/1/api_layers/implicit.d/${layer}.json"
+    "${prefix}/${LIBDIR}/libtarvex_tracking.so")
 message(STATUS "package holds: ${expected}")
+if(NOT PROBE)
+    return()
+endif()
+
+set(load_line
+    "OpenXR API Layer XR_APILAYER_TARVEX_tracking_override dynamically loaded library initialized.")
+file(MAKE_DIRECTORY "${WORK_DIR}/none" "${WORK_DIR}/config")
+# The loader sees the runtime and what the given data folders hold, nothing of this machine's.
+function(run_probe result_var data_home data_dirs config)
+    if(config)
+        set(config_setting "TARVEX_OPENXR_CONFIG=${config}")
+    else()
+        set(config_setting "--unset=TARVEX_OPENXR_CONFIG")
+    endif()
+    execute_process(COMMAND ${CMAKE_COMMAND} -E env "XR_RUNTIME_JSON=${RUNTIME}"
+            "XDG_DATA_HOME=${data_home}" "XDG_DATA_DIRS=${data_dirs}"
+            "XDG_CONFIG_HOME=${WORK_DIR}/config" "XDG_CONFIG_DIRS=${WORK_DIR}/none"
+            "HOME=${WORK_DIR}/none" --unset=XR_API_LAYER_PATH --unset=XR_ENABLE_API_LAYERS
+            --unset=DISABLE_TARVEX_TRACKING_OVERRIDE ${config_setting}
+            "${PROBE}" --create-instance
+        RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
+    if(NOT status EQUAL 0)
+        message(FATAL_ERROR "the probe failed:\n${output}")
+    endif()
+    set(${result_var} "${output}" PARENT_SCOPE)
+endfunction()
+function(expect_loaded output what)
+    string(FIND "${output}" "${load_line}" at)
+    if(at EQUAL -1)
+        message(FATAL_ERROR "${what}: the loader did not load the layer:\n${output}")
+    endif()
+endfunction()
+
+# Into a prefix the loader searches: registered for every process that names a configuration,
+# absent from every other.
+run_probe(output "${WORK_DIR}/none" "${prefix}/share" "${WORK_DIR}/config")
+expect_loaded("${output}" "unpacked into a searched prefix, TARVEX_OPENXR_CONFIG set")
+run_probe(output "${WORK_DIR}/none" "${prefix}/share" "")
+string(FIND "${output}" "${layer}" at)
+if(NOT at EQUAL -1)
+    message(FATAL_ERROR "without TARVEX_OPENXR_CONFIG the loader still found the layer:\n${output}")
+endif()
+
+# Anywhere else: the packaged script registers it for the user.
+execute_process(COMMAND ${CMAKE_COMMAND} -E env "XDG_DATA_HOME=${WORK_DIR}/data"
+        "XDG_CONFIG_HOME=${WORK_DIR}/config" "${prefix}/share/tarvex_tracking/install-layer.sh"
+    RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
+if(NOT status EQUAL 0)
+    message(FATAL_ERROR "install-layer.sh failed:\n${output}")
+endif()
+run_probe(output "${WORK_DIR}/data" "${WORK_DIR}/none" "${WORK_DIR}/config/tarvex")
+expect_loaded("${output}" "registered by the packaged install-layer.sh")
+message(STATUS "the unpacked package registers the layer, as installed and through its script")
