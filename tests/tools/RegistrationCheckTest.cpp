@@ -325,12 +325,17 @@ TEST_F(RegistrationCheckTest, ActivationFollowsTheManifestsEnableAndDisableVaria
     };
     const Case cases[] = {
         {std::string("1"), std::nullopt, true, "; here it would be active"},
-        // The loader counts a variable set to the empty text as set.
-        {std::string(""), std::nullopt, true, "; here it would be active"},
         {std::nullopt, std::nullopt, false,
          "; here it would not be active (TARVEX_TEST_SWITCH_ON is not set)"},
+        {std::string("1"), std::string("1"), false,
+         "; here it would not be active (TARVEX_TEST_SWITCH_OFF is set)"},
+#ifndef _WIN32
+        // The Linux loader counts a variable set to the empty text as set (Windows has no such
+        // variable: setting it empty removes it).
+        {std::string(""), std::nullopt, true, "; here it would be active"},
         {std::string("1"), std::string(""), false,
          "; here it would not be active (TARVEX_TEST_SWITCH_OFF is set)"},
+#endif
     };
     Register(ManifestText(JsonPath(TARVEX_LAYER_LIBRARY), kLayerName, "TARVEX_TEST_SWITCH_OFF",
                           ", \"enable_environment\": \"TARVEX_TEST_SWITCH_ON\""));
