@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # The main job: installs what is missing, builds the layer, the stand-in runtime, the demo and the
 # motion-capture simulator, then runs the demo for one lap of the simulator's walk with the layer
-# installed the way users install it, and shows what the application received.
+# installed the way users install it, and shows what the application received. Then Khronos'
+# hello_xr renders a few seconds of the same walk with Vulkan through the layer, and a contact
+# sheet shows some of the frames it rendered.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
 cmake --preset default >/dev/null
 cmake --build --preset default -j "$(nproc)" \
-    --target tarvex_tracking tarvex_standin_runtime tarvex-demo tarvex-mocap-sim
+    --target tarvex_tracking tarvex_standin_runtime tarvex-demo tarvex-mocap-sim \
+    tarvex-contact-sheet
 
 build=$PWD/build/default
 out=$build/demo-output
@@ -17,11 +20,15 @@ layer_log=$out/demo-full.log
 simulator_log=$out/simulator.log
 plot=$out/tarvex-demo-views.svg
 seconds=${TARVEX_DEMO_SECONDS:-20}
+hello_xr_frames=${TARVEX_HELLO_XR_FRAMES:-360}
+contact_sheet=$out/hello_xr-contact-sheet.png
 
 work=$(mktemp -d)
 simulator_pid=
+input_holder_pid=
 cleanup() {
     if [[ -n $simulator_pid ]]; then kill "$simulator_pid" 2>/dev/null || true; fi
+    if [[ -n $input_holder_pid ]]; then kill "$input_holder_pid" 2>/dev/null || true; fi
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -82,6 +89,51 @@ tail -n +1 -f --pid="$demo_pid" "$layer_log" |
     grep --line-buffered -v -E '^(Position set|Position not set|Setting HMD pos to |Waiting$)' || true
 wait "$demo_pid" || status=$?
 
+echo
+echo "== hello_xr: $hello_xr_frames frames of the walk, rendered with Vulkan (Mesa's software driver)"
+echo "   through the layer; the stand-in runtime ends the session and saves some frames"
+captures=$out/hello_xr-frames
+rm -rf "$captures"
+mkdir -p "$captures"
+step=$((hello_xr_frames / 6))
+capture_frames=$(seq -s, "$step" "$step" "$hello_xr_frames")
+# hello_xr quits when its standard input ends: a pipe held open by a sleeping writer keeps it
+# rendering until the runtime ends the session.
+mkfifo "$work/hello_xr-input"
+sleep 600 >"$work/hello_xr-input" &
+input_holder_pid=$!
+hello_xr_status=0
+XR_RUNTIME_JSON=$build/standins/runtime/tarvex_standin_runtime.json \
+    XDG_DATA_HOME=$work/data-home \
+    TARVEX_OPENXR_CONFIG=$work \
+    VK_ICD_FILENAMES=/usr/share/vulkan/icd.d/lvp_icd.x86_64.json \
+    VK_DRIVER_FILES=/usr/share/vulkan/icd.d/lvp_icd.x86_64.json \
+    TARVEX_STANDIN_RUNTIME_RECORD=$out/hello_xr-runtime-record.txt \
+    TARVEX_STANDIN_SESSION_FRAMES=$hello_xr_frames \
+    TARVEX_STANDIN_CAPTURE_FRAMES=$capture_frames \
+    TARVEX_STANDIN_CAPTURE_DIR=$captures \
+    timeout 120 hello_xr --graphics Vulkan2 <"$work/hello_xr-input" >"$out/hello_xr.log" 2>&1 ||
+    hello_xr_status=$?
+kill "$input_holder_pid" 2>/dev/null || true
+input_holder_pid=
+echo "   hello_xr exited with status $hello_xr_status (log: $out/hello_xr.log)"
+if ((hello_xr_status != 0)) && ((status == 0)); then status=$hello_xr_status; fi
+
+# Each saved frame with its time on the simulator's path, from the runtime's record.
+sheet_args=()
+while read -r frame display_time; do
+    caption=$(awk -v t="$display_time" -v s="$path_start" 'BEGIN { printf "t=%.2f s", t / 1e9 - s }')
+    sheet_args+=("$captures/frame-$frame-left.png" "$captures/frame-$frame-right.png" "$caption")
+done < <(sed -n 's/^captured_view frame=\([0-9]*\) view=0 display_time=\([0-9]*\) .*/\1 \2/p' \
+    "$out/hello_xr-runtime-record.txt")
+if ((${#sheet_args[@]} > 0)); then
+    "$build/tools/contact-sheet/tarvex-contact-sheet" --out "$contact_sheet" --columns 3 \
+        "${sheet_args[@]}"
+else
+    echo "   no frame was saved" >&2
+    if ((status == 0)); then status=1; fi
+fi
+
 kill -INT "$simulator_pid" 2>/dev/null || true
 wait "$simulator_pid" || true
 simulator_pid=
@@ -91,4 +143,5 @@ echo
 echo "Full demo output with the layer's lines: $layer_log"
 echo "Views the application received:          $out/received-views.txt"
 echo "Picture (top-down, application frame):   $plot"
+echo "hello_xr's frames (left | right eye):     $contact_sheet"
 exit "$status"

@@ -72,6 +72,10 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "cannot read %s\n", (!left ? triples[i] : triples[i + 1]).c_str());
             return 1;
         }
+        // What a reader of the page cannot judge at its size: how much was drawn at all.
+        std::printf("%s: drawn on %.2f%% of the left image, %.2f%% of the right\n",
+                    triples[i + 2].c_str(), 100.0 * contact_sheet::DrawnShare(*left),
+                    100.0 * contact_sheet::DrawnShare(*right));
         frames.push_back({std::move(*left), std::move(*right), triples[i + 2]});
     }
     const contact_sheet::RgbImage sheet = contact_sheet::ComposeSheet(frames, layout);
