@@ -1,10 +1,17 @@
 #include "layer/LoaderEntries.h"
 
 #include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "layer/ExceptionGuard.h"
 #include "layer/LayerConstants.h"
 #include "layer/OpenXRLayer.h"
+#include "layer/OptionalInstanceCreation.h"
+#include "log/LogLine.h"
+#include "platform/XrTimeConversion.h"
+#include "tracking/MocapTracker.h"
 
 namespace {
 
@@ -54,6 +61,18 @@ void DestroyAbandonedInstance(PFN_xrGetInstanceProcAddr nextGetInstanceProcAddr,
     }
 }
 
+// The options are read at each instance creation, before the rest of the chain is created, as
+// prediction may need an extension enabled on the instance.
+LayerOptions ApplyLayerOptions() {
+    std::string problem;
+    const LayerOptions options = LoadLayerOptions(&problem);
+    if (!problem.empty()) {
+        LogLine() << "Options ignored: " << problem << '\n';
+    }
+    MocapTracker::Instance().options.Set(options);
+    return options;
+}
+
 }  // namespace
 
 XrResult XRAPI_CALL xrNegotiateLoaderApiLayerInterface(
@@ -85,11 +104,18 @@ XrResult XRAPI_CALL LayerXrCreateApiLayerInstance(const XrInstanceCreateInfo* in
         nextCreateInfo.nextInfo = nextInfo.next;
         const XrInstanceCreateInfo applicationCreateInfo = *info;
 
-        new OpenXRLayer(nextInfo.nextGetInstanceProcAddr, BuildHookList());
+        const LayerOptions options = ApplyLayerOptions();
+        std::vector<HookEntry> hooks = BuildHookList();
+        for (HookEntry& optional : OptionalHookList(options)) {
+            hooks.push_back(std::move(optional));
+        }
+        new OpenXRLayer(nextInfo.nextGetInstanceProcAddr, hooks);
 
         XrInstance created = *instance;
+        bool timeConversion = false;
         const XrResult result =
-            nextInfo.nextCreateApiLayerInstance(&applicationCreateInfo, &nextCreateInfo, &created);
+            CreateNextInstance(options, nextInfo.nextCreateApiLayerInstance, applicationCreateInfo,
+                               nextCreateInfo, &created, &timeConversion);
         if (XR_FAILED(result)) {
             // Release the layer object so that the application can try again in this process.
             OpenXRLayer::Destroy();
@@ -97,6 +123,11 @@ XrResult XRAPI_CALL LayerXrCreateApiLayerInstance(const XrInstanceCreateInfo* in
         }
         try {
             OpenXRLayer::Get().ResolveNextFunctions(created);
+            if (options.predictDisplayTime &&
+                !(timeConversion && OpenXRLayer::Get().ResolveTimeConversion(created))) {
+                LogLine() << "Prediction to display time is off: the runtime does not offer "
+                          << platform::kTimeConversionExtension << ".\n";
+            }
         } catch (...) {
             // The application is told creation failed, so it will neither use nor destroy this
             // instance: undo it, and leave the process free for another attempt.

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "platform/XrTimeConversion.h"
+
 std::atomic<OpenXRLayer*> OpenXRLayer::instance_{nullptr};
 std::atomic<uint64_t> OpenXRLayer::generation_{0};
 
@@ -70,4 +72,21 @@ void OpenXRLayer::ResolveNextFunctions(XrInstance instance) {
             entry.next = next;
         }
     }
+}
+
+bool OpenXRLayer::ResolveTimeConversion(XrInstance instance) {
+    PFN_xrVoidFunction convert = nullptr;
+    if (XR_FAILED(
+            nextGetInstanceProcAddr_(instance, platform::kTimeConversionFunction, &convert)) ||
+        convert == nullptr) {
+        return false;
+    }
+    instanceHandle_ = instance;
+    timeConversion_ = convert;
+    return true;
+}
+
+bool OpenXRLayer::ConvertTime(XrTime time, double* seconds) const {
+    return timeConversion_ != nullptr &&
+           platform::XrTimeToMonotonicSeconds(timeConversion_, instanceHandle_, time, seconds);
 }

@@ -42,6 +42,10 @@ public:
     // Throws std::out_of_range for a name that is not intercepted.
     PFN_xrVoidFunction GetNextFunction(const std::string& name) const;
     void ResolveNextFunctions(XrInstance instance);
+    // For the prediction option: the runtime's conversion of XrTime to the monotonic clock, on an
+    // instance that enabled the extension. False when the runtime does not provide it.
+    bool ResolveTimeConversion(XrInstance instance);
+    bool ConvertTime(XrTime time, double* seconds) const;
 
 private:
     static std::atomic<OpenXRLayer*> instance_;
@@ -49,4 +53,6 @@ private:
 
     PFN_xrGetInstanceProcAddr nextGetInstanceProcAddr_;
     std::unordered_map<std::string, HookEntry> functions_;
+    XrInstance instanceHandle_ = XR_NULL_HANDLE;
+    PFN_xrVoidFunction timeConversion_ = nullptr;
 };

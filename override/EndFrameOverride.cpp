@@ -46,7 +46,7 @@ bool IsStereoProjection(const XrCompositionLayerBaseHeader* layer) {
 }  // namespace
 
 XrResult EndFrameAtTrackedPose(MocapTracker& tracker, PFN_xrEndFrame next, XrSession session,
-                               const XrFrameEndInfo* frameEndInfo) {
+                               const XrFrameEndInfo* frameEndInfo, DisplayClock clock) {
     if (frameEndInfo == nullptr ||
         (frameEndInfo->layerCount != 0 && frameEndInfo->layers == nullptr)) {
         return next(session, frameEndInfo);  // the runtime reports the invalid call
@@ -65,7 +65,8 @@ XrResult EndFrameAtTrackedPose(MocapTracker& tracker, PFN_xrEndFrame next, XrSes
         const auto* projection = reinterpret_cast<const XrCompositionLayerProjection*>(layer);
         XrCompositionLayerProjection& layerCopy = layerCopies.Append(*projection);
         ViewPair& views = viewCopies.Append({projection->views[0], projection->views[1]});
-        tracker.OverrideViewPoses(views[0].pose, views[1].pose);
+        tracker.OverrideViewPoses(views[0].pose, views[1].pose,
+                                  HmdPoseFor(tracker, clock, frameEndInfo->displayTime));
         layerCopy.views = views.data();
         layerList.Append(reinterpret_cast<const XrCompositionLayerBaseHeader*>(&layerCopy));
     }

@@ -4,7 +4,7 @@
 XrResult LocateViewsAtTrackedPose(MocapTracker& tracker, PFN_xrLocateViews next, XrSession session,
                                   const XrViewLocateInfo* viewLocateInfo, XrViewState* viewState,
                                   uint32_t viewCapacityInput, uint32_t* viewCountOutput,
-                                  XrView* views) {
+                                  XrView* views, DisplayClock clock) {
     const XrResult result =
         next(session, viewLocateInfo, viewState, viewCapacityInput, viewCountOutput, views);
     if (XR_FAILED(result) || viewCapacityInput == 0 || viewLocateInfo == nullptr ||
@@ -25,6 +25,12 @@ XrResult LocateViewsAtTrackedPose(MocapTracker& tracker, PFN_xrLocateViews next,
             return result;
         }
     }
-    tracker.OverrideViewPoses(views[0].pose, views[1].pose);
+    const HmdPose pose = HmdPoseFor(tracker, clock, viewLocateInfo->displayTime);
+    tracker.OverrideViewPoses(views[0].pose, views[1].pose, pose);
+    if (pose.valid && viewState != nullptr && TrackingLost(tracker)) {
+        MarkUntracked(&viewState->viewStateFlags,
+                      XrViewStateFlags{XR_VIEW_STATE_POSITION_TRACKED_BIT},
+                      XrViewStateFlags{XR_VIEW_STATE_ORIENTATION_TRACKED_BIT});
+    }
     return result;
 }

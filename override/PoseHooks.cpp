@@ -1,5 +1,6 @@
 #include "override/PoseHooks.h"
 
+#include "layer/DisplayClock.h"
 #include "layer/ExceptionGuard.h"
 #include "layer/NextFunction.h"
 #include "override/PoseOverride.h"
@@ -32,7 +33,8 @@ XrResult XRAPI_CALL HookLocateViews(XrSession session, const XrViewLocateInfo* v
             return XR_ERROR_RUNTIME_FAILURE;
         }
         return LocateViewsAtTrackedPose(MocapTracker::Instance(), function, session, viewLocateInfo,
-                                        viewState, viewCapacityInput, viewCountOutput, views);
+                                        viewState, viewCapacityInput, viewCountOutput, views,
+                                        &LayerDisplayClock);
     });
 }
 
@@ -43,6 +45,31 @@ XrResult XRAPI_CALL HookEndFrame(XrSession session, const XrFrameEndInfo* frameE
         if (function == nullptr) {
             return XR_ERROR_RUNTIME_FAILURE;
         }
-        return EndFrameAtTrackedPose(MocapTracker::Instance(), function, session, frameEndInfo);
+        return EndFrameAtTrackedPose(MocapTracker::Instance(), function, session, frameEndInfo,
+                                     &LayerDisplayClock);
+    });
+}
+
+XrResult XRAPI_CALL HookLocateSpace(XrSpace space, XrSpace baseSpace, XrTime time,
+                                    XrSpaceLocation* location) {
+    static NextFunction<PFN_xrLocateSpace> next("xrLocateSpace");
+    return CallGuarded(XR_ERROR_RUNTIME_FAILURE, [&] {
+        const auto function = next.Get();
+        if (function == nullptr) {
+            return XR_ERROR_RUNTIME_FAILURE;
+        }
+        return LocateSpaceAtTrackedPose(MocapTracker::Instance(), function, space, baseSpace, time,
+                                        location, &LayerDisplayClock);
+    });
+}
+
+XrResult XRAPI_CALL HookDestroySpace(XrSpace space) {
+    static NextFunction<PFN_xrDestroySpace> next("xrDestroySpace");
+    return CallGuarded(XR_ERROR_RUNTIME_FAILURE, [&] {
+        const auto function = next.Get();
+        if (function == nullptr) {
+            return XR_ERROR_RUNTIME_FAILURE;
+        }
+        return DestroySpaceForgettingViews(MocapTracker::Instance(), function, space);
     });
 }

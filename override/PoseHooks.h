@@ -10,3 +10,8 @@ XrResult XRAPI_CALL HookLocateViews(XrSession session, const XrViewLocateInfo* v
                                     XrViewState* viewState, uint32_t viewCapacityInput,
                                     uint32_t* viewCountOutput, XrView* views);
 XrResult XRAPI_CALL HookEndFrame(XrSession session, const XrFrameEndInfo* frameEndInfo);
+
+// Intercepted only while the tracked VIEW space option is on.
+XrResult XRAPI_CALL HookLocateSpace(XrSpace space, XrSpace baseSpace, XrTime time,
+                                    XrSpaceLocation* location);
+XrResult XRAPI_CALL HookDestroySpace(XrSpace space);

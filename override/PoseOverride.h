@@ -2,6 +2,7 @@
 
 #include <openxr/openxr.h>
 
+#include "override/TrackedPoseAt.h"
 #include "tracking/MocapTracker.h"
 
 // The logic of the three pose hooks, on a given tracker and next function. The hooks in
@@ -16,10 +17,19 @@ XrResult CreateReferenceSpaceAtTrackedPose(MocapTracker& tracker, PFN_xrCreateRe
                                            const XrReferenceSpaceCreateInfo* createInfo,
                                            XrSpace* space);
 
+// `clock` serves the prediction option; null where the application's times cannot be converted.
 XrResult LocateViewsAtTrackedPose(MocapTracker& tracker, PFN_xrLocateViews next, XrSession session,
                                   const XrViewLocateInfo* viewLocateInfo, XrViewState* viewState,
                                   uint32_t viewCapacityInput, uint32_t* viewCountOutput,
-                                  XrView* views);
+                                  XrView* views, DisplayClock clock = nullptr);
 
 XrResult EndFrameAtTrackedPose(MocapTracker& tracker, PFN_xrEndFrame next, XrSession session,
-                               const XrFrameEndInfo* frameEndInfo);
+                               const XrFrameEndInfo* frameEndInfo, DisplayClock clock = nullptr);
+
+// With the tracked VIEW space option: locating a VIEW space created through the layer gives the
+// head that the views get, and locating in one gives the inverse.
+XrResult LocateSpaceAtTrackedPose(MocapTracker& tracker, PFN_xrLocateSpace next, XrSpace space,
+                                  XrSpace baseSpace, XrTime time, XrSpaceLocation* location,
+                                  DisplayClock clock = nullptr);
+
+XrResult DestroySpaceForgettingViews(MocapTracker& tracker, PFN_xrDestroySpace next, XrSpace space);

@@ -45,5 +45,11 @@ XrResult CreateReferenceSpaceAtTrackedPose(MocapTracker& tracker, PFN_xrCreateRe
     XrReferenceSpaceCreateInfo replaced = *createInfo;
     replaced.poseInReferenceSpace.orientation = MocapTracker::YawOnly(flipped.orientation);
     replaced.poseInReferenceSpace.position = flipped.position;
-    return next(session, &replaced, space);
+    const XrResult result = next(session, &replaced, space);
+    if (XR_SUCCEEDED(result) && space != nullptr &&
+        createInfo->referenceSpaceType == XR_REFERENCE_SPACE_TYPE_VIEW &&
+        tracker.options.trackedViewSpace.load(std::memory_order_relaxed)) {
+        tracker.viewSpaces.Add(*space);
+    }
+    return result;
 }

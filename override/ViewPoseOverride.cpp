@@ -16,16 +16,36 @@ XrVector3f Add(const XrVector3f& a, const XrVector3f& b) {
     return {a.x + b.x, a.y + b.y, a.z + b.z};
 }
 
+// The corrected head pose: the yaw correction applied to the stored orientation, and the stored
+// position turned by it about the vertical through the motion-capture origin.
+XrPosef CorrectedHead(const XrQuaternionf& yawOffset, const XrQuaternionf& yawOffsetInverse,
+                      const HmdPose& pose) {
+    const XrVector3f& p = pose.position;
+    const XrQuaternionf turned =
+        Multiply(Multiply(yawOffset, {p.x, p.y, p.z, 0.0f}), yawOffsetInverse);
+    return {Multiply(yawOffset, pose.orientation), {turned.x, turned.y, turned.z}};
+}
+
 }  // namespace
 
 void MocapTracker::OverrideViewPoses(XrPosef& first, XrPosef& second) {
-    const HmdPose pose = ReadPose();
+    OverrideViewPoses(first, second, ReadPose());
+}
+
+bool MocapTracker::TrackedHeadPose(const HmdPose& pose, XrPosef* head) const {
+    if (!pose.valid || yawOffsetComputed.load(std::memory_order_acquire) != YawCapture::Captured) {
+        return false;
+    }
+    *head = CorrectedHead(yawOffset, yawOffsetInverse, pose);
+    return true;
+}
+
+void MocapTracker::OverrideViewPoses(XrPosef& first, XrPosef& second, const HmdPose& pose) {
     if (!pose.valid) {
         LogText("Position not set\n");
         return;
     }
     const XrQuaternionf& q = pose.orientation;
-    const XrVector3f& p = pose.position;
 
     // Exactly one thread captures the yaw correction; a concurrent caller waits the few
     // nanoseconds it takes rather than using a half-written correction.
@@ -46,14 +66,11 @@ void MocapTracker::OverrideViewPoses(XrPosef& first, XrPosef& second) {
 
     const XrVector3f leftEye = EyeOffset(q, EyeScale(ipd, -0.5f));
     const XrVector3f rightEye = EyeOffset(q, EyeScale(ipd, 0.5f));
-    const XrQuaternionf orientation = Multiply(yawOffset, q);
-    const XrQuaternionf turned =
-        Multiply(Multiply(yawOffset, {p.x, p.y, p.z, 0.0f}), yawOffsetInverse);
-    const XrVector3f position{turned.x, turned.y, turned.z};
+    const XrPosef head = CorrectedHead(yawOffset, yawOffsetInverse, pose);
 
-    first.orientation = orientation;
-    second.orientation = orientation;
-    first.position = Add(position, leftEye);
-    second.position = Add(position, rightEye);
+    first.orientation = head.orientation;
+    second.orientation = head.orientation;
+    first.position = Add(head.position, leftEye);
+    second.position = Add(head.position, rightEye);
     LogText("Position set\n");
 }

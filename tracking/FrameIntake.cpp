@@ -1,7 +1,7 @@
 #include <algorithm>
 
-#include "platform/Platform.h"
 #include "log/LogLine.h"
+#include "platform/Platform.h"
 #include "tracking/MocapTracker.h"
 
 void FrameCallback(sFrameOfMocapData* frame, void* context) {
@@ -19,7 +19,8 @@ void MocapTracker::OnFrame(const sFrameOfMocapData* frame) {
         discoveryActive.store(false);
     }
 
-    lastFrameTime.store(platform::MonotonicSeconds());
+    const double arrival = platform::MonotonicSeconds();
+    lastFrameTime.store(arrival);
     if (frame == nullptr) {
         return;
     }
@@ -45,7 +46,8 @@ void MocapTracker::OnFrame(const sFrameOfMocapData* frame) {
                                    ? frame->cameraMidExposureTimestamp
                                    : frame->cameraDataReceivedTimestamp;
     // A frame stamped in the future says the clocks disagree; its pose is not trusted.
-    if (connection->SecondsSinceHostTimestamp(timestamp) < 0.0) {
+    const double age = connection->SecondsSinceHostTimestamp(timestamp);
+    if (age < 0.0) {
         return;
     }
 
@@ -53,6 +55,11 @@ void MocapTracker::OnFrame(const sFrameOfMocapData* frame) {
     const XrVector3f position{-headset->x, headset->y, -headset->z};
     const XrQuaternionf orientation{-headset->qx, headset->qy, -headset->qz, headset->qw};
     StorePose(position, orientation);
+    lastHeadsetFrameTime.store(arrival);
+    if (options.predictDisplayTime.load(std::memory_order_relaxed)) {
+        // Prediction works from the capture times, not from when frames happened to arrive.
+        poseHistory.Append({arrival - age, position, orientation});
+    }
     LogLine() << "Setting HMD pos to " << position.x << ", " << position.y << ", " << position.z
               << "\n";
 }

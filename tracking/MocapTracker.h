@@ -7,8 +7,11 @@
 #include <limits>
 #include <thread>
 
+#include "tracking/LayerOptions.h"
 #include "tracking/OrvixLib.h"
+#include "tracking/PoseHistory.h"
 #include "tracking/PoseStore.h"
+#include "tracking/ViewSpaceSet.h"
 
 // The one tracking client of the process: settings, the connection to the motion-capture
 // server, the pose store that the pose hooks read, and the reconnect watchdog.
@@ -54,6 +57,11 @@ public:
 
     // Replaces both views' poses with the tracked ones; captures the yaw correction once.
     void OverrideViewPoses(XrPosef& first, XrPosef& second);
+    // The same with a given headset pose, such as one predicted to the display time.
+    void OverrideViewPoses(XrPosef& first, XrPosef& second, const HmdPose& pose);
+    // The head (the point between the eyes) as the views get it, for a given headset pose; false
+    // before the yaw correction has been captured, when there is no head to give yet.
+    bool TrackedHeadPose(const HmdPose& pose, XrPosef* head) const;
 
     enum class YawCapture : uint8_t { NotCaptured, Capturing, Captured };
 
@@ -80,6 +88,12 @@ public:
     bool overrideLeft = false;
     int32_t rightControllerRigidBodyId = 0;
     int32_t leftControllerRigidBodyId = 0;
+
+    // Beyond the nine settings: the options in force, and what the options need of the stream.
+    ActiveLayerOptions options;
+    PoseHistory poseHistory;  // filled only while prediction is on
+    std::atomic<double> lastHeadsetFrameTime{0.0};
+    ViewSpaceSet viewSpaces;  // filled only while the tracked VIEW space option is on
 
 private:
     // Starts a server discovery and raises discoveryActive once its handle is published.

@@ -1,0 +1,50 @@
+#include "layer/OptionalInstanceCreation.h"
+
+#include <cstring>
+
+#include "override/PoseHooks.h"
+#include "platform/XrTimeConversion.h"
+
+std::vector<HookEntry> OptionalHookList(const LayerOptions& options) {
+    if (!options.trackedViewSpace) {
+        return {};
+    }
+    return {
+        {"xrLocateSpace", reinterpret_cast<PFN_xrVoidFunction>(&HookLocateSpace)},
+        {"xrDestroySpace", reinterpret_cast<PFN_xrVoidFunction>(&HookDestroySpace)},
+    };
+}
+
+XrResult CreateNextInstance(const LayerOptions& options, PFN_xrCreateApiLayerInstance next,
+                            const XrInstanceCreateInfo& application,
+                            const XrApiLayerCreateInfo& nextCreateInfo, XrInstance* instance,
+                            bool* timeConversion) {
+    *timeConversion = false;
+    if (!options.predictDisplayTime) {
+        return next(&application, &nextCreateInfo, instance);
+    }
+    std::vector<const char*> names(
+        application.enabledExtensionNames,
+        application.enabledExtensionNames + application.enabledExtensionCount);
+    bool asked = false;
+    for (const char* name : names) {
+        asked = asked || std::strcmp(name, platform::kTimeConversionExtension) == 0;
+    }
+    if (asked) {
+        *timeConversion = true;
+        return next(&application, &nextCreateInfo, instance);
+    }
+    names.push_back(platform::kTimeConversionExtension);
+    XrInstanceCreateInfo extended = application;
+    extended.enabledExtensionCount = static_cast<uint32_t>(names.size());
+    extended.enabledExtensionNames = names.data();
+
+    XrInstance attempt = *instance;
+    const XrResult result = next(&extended, &nextCreateInfo, &attempt);
+    if (result != XR_ERROR_EXTENSION_NOT_PRESENT) {
+        *timeConversion = XR_SUCCEEDED(result);
+        *instance = attempt;
+        return result;
+    }
+    return next(&application, &nextCreateInfo, instance);
+}

@@ -1,0 +1,112 @@
+#include "override/PosePrediction.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+struct Vector {
+    double x = 0.0, y = 0.0, z = 0.0;
+};
+
+struct Quaternion {
+    double x, y, z, w;
+};
+
+Quaternion Widen(const XrQuaternionf& q) {
+    return {q.x, q.y, q.z, q.w};
+}
+
+Quaternion Multiply(const Quaternion& a, const Quaternion& b) {
+    return {a.w * b.x + a.x * b.w + a.y * b.z - a.z * b.y,
+            a.w * b.y - a.x * b.z + a.y * b.w + a.z * b.x,
+            a.w * b.z + a.x * b.y - a.y * b.x + a.z * b.w,
+            a.w * b.w - a.x * b.x - a.y * b.y - a.z * b.z};
+}
+
+// The rotation vector (axis times angle) of a unit quaternion, taking the shorter way round.
+Vector Log(Quaternion q) {
+    if (q.w < 0.0) {
+        q = {-q.x, -q.y, -q.z, -q.w};
+    }
+    const double sine = std::sqrt(q.x * q.x + q.y * q.y + q.z * q.z);
+    const double scale = sine < 1e-12 ? 2.0 : 2.0 * std::atan2(sine, q.w) / sine;
+    return {q.x * scale, q.y * scale, q.z * scale};
+}
+
+Quaternion Exp(const Vector& r) {
+    const double angle = std::sqrt(r.x * r.x + r.y * r.y + r.z * r.z);
+    const double scale = angle < 1e-12 ? 0.5 : std::sin(angle / 2.0) / angle;
+    return {r.x * scale, r.y * scale, r.z * scale, std::cos(angle / 2.0)};
+}
+
+// Least-squares line through (t_i, v_i), evaluated at t.
+struct LineFit {
+    double sumT = 0.0, sumTT = 0.0;
+    Vector sumV, sumTV;
+    int count = 0;
+
+    void Add(double t, const Vector& v) {
+        sumT += t;
+        sumTT += t * t;
+        sumV = {sumV.x + v.x, sumV.y + v.y, sumV.z + v.z};
+        sumTV = {sumTV.x + t * v.x, sumTV.y + t * v.y, sumTV.z + t * v.z};
+        ++count;
+    }
+
+    Vector At(double t) const {
+        const double n = count;
+        const double spread = n * sumTT - sumT * sumT;
+        const auto one = [&](double sv, double stv) {
+            const double slope = (n * stv - sumT * sv) / spread;
+            return (sv - slope * sumT) / n + slope * t;
+        };
+        return {one(sumV.x, sumTV.x), one(sumV.y, sumTV.y), one(sumV.z, sumTV.z)};
+    }
+};
+
+}  // namespace
+
+PoseSample PredictPose(const PoseHistory::Snapshot& history, double target, double now,
+                       const PredictionLimits& limits) {
+    if (history.count == 0) {
+        return {};
+    }
+    const size_t newestIndex = history.count - 1;
+    const PoseSample& newest = history.samples[newestIndex];
+    if (now - newest.time > limits.maxGap) {
+        return newest;
+    }
+    size_t first = newestIndex;
+    while (first > 0 && history.samples[first].time - history.samples[first - 1].time > 0.0 &&
+           history.samples[first].time - history.samples[first - 1].time <= limits.maxGap) {
+        --first;
+    }
+    if (first == newestIndex) {
+        return newest;
+    }
+
+    // Times relative to the newest sample keep the sums well conditioned.
+    const double at =
+        std::clamp(target, newest.time, newest.time + limits.maxHorizon) - newest.time;
+    const Quaternion newestInverse{-newest.orientation.x, -newest.orientation.y,
+                                   -newest.orientation.z, newest.orientation.w};
+    LineFit position;
+    LineFit rotation;
+    for (size_t i = first; i <= newestIndex; ++i) {
+        const PoseSample& sample = history.samples[i];
+        const double t = sample.time - newest.time;
+        position.Add(t, {sample.position.x, sample.position.y, sample.position.z});
+        rotation.Add(t, Log(Multiply(Widen(sample.orientation), newestInverse)));
+    }
+
+    const Vector p = position.At(at);
+    const Quaternion q = Multiply(Exp(rotation.At(at)), Widen(newest.orientation));
+    PoseSample predicted;
+    predicted.time = newest.time + at;
+    predicted.position = {static_cast<float>(p.x), static_cast<float>(p.y),
+                          static_cast<float>(p.z)};
+    predicted.orientation = {static_cast<float>(q.x), static_cast<float>(q.y),
+                             static_cast<float>(q.z), static_cast<float>(q.w)};
+    return predicted;
+}

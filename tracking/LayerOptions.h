@@ -1,0 +1,48 @@
+#pragma once
+
+#include <atomic>
+#include <string>
+
+class IniFile;
+
+// Behaviour beyond the nine settings, each off unless the configuration file's [OPTIONS] section
+// turns it on; without that section the layer behaves exactly as it always has.
+struct LayerOptions {
+    // Extrapolate the tracked head to the time the frame will be shown.
+    bool predictDisplayTime = false;
+    // Predictions further ahead than this are clamped to it.
+    float maxPredictionMs = 50.0f;
+    // xrLocateSpace of VIEW reference spaces gives the tracked head, as xrLocateViews does.
+    bool trackedViewSpace = false;
+    // Views lose their tracked bits while the newest headset frame is older than this; 0: never.
+    float trackingLossMs = 0.0f;
+
+    bool AnyOn() const { return predictDisplayTime || trackedViewSpace || trackingLossMs > 0.0f; }
+};
+
+inline constexpr const char* kOptionsSection = "OPTIONS";
+
+// Reads the [OPTIONS] section; absent keys keep their defaults, absent section means all off.
+// Throws the reader's runtime error for a value of the wrong form, and std::runtime_error for one
+// out of range.
+LayerOptions ReadLayerOptions(const IniFile& ini);
+
+// The options of the configuration file that TARVEX_OPENXR_CONFIG names, read at instance
+// creation, before the tracker starts. Never throws: a missing file means no options (the
+// tracker's start-up reports it), a bad option is reported in `problem` and all are off.
+LayerOptions LoadLayerOptions(std::string* problem);
+
+// The options in force, shared by the hooks on any thread.
+struct ActiveLayerOptions {
+    std::atomic<bool> predictDisplayTime{false};
+    std::atomic<float> maxPredictionMs{50.0f};
+    std::atomic<bool> trackedViewSpace{false};
+    std::atomic<float> trackingLossMs{0.0f};
+
+    void Set(const LayerOptions& options) {
+        predictDisplayTime.store(options.predictDisplayTime);
+        maxPredictionMs.store(options.maxPredictionMs);
+        trackedViewSpace.store(options.trackedViewSpace);
+        trackingLossMs.store(options.trackingLossMs);
+    }
+};
