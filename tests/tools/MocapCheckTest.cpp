@@ -167,8 +167,8 @@ TEST_F(MocapCheckTest, ASilentServerFailsAfterTryingDiscovery) {
     const CheckLine line = OnlyLineOf(report, "server");
     EXPECT_EQ(line.verdict, Verdict::kFail);
     EXPECT_EQ(line.message,
-              "server 127.0.0.1 did not answer (no reply within 0.5 s, error code 3) at the "
-              "configured address, and discovery found no server in 1 s");
+              "server 127.0.0.1 did not answer at the configured address (no reply within 0.5 s, "
+              "error code 3), and discovery found no server in 1 s");
     EXPECT_NE(line.advice.find("start the motion-capture server"), std::string::npos);
     EXPECT_NE(line.advice.find("UDP ports " + std::to_string(silent.Port())), std::string::npos)
         << line.advice;
@@ -206,7 +206,7 @@ TEST_F(MocapCheckTest, AServerThatRefusesFailsWithItsCode) {
     const CheckLine line = OnlyLineOf(report, "server");
     EXPECT_EQ(line.verdict, Verdict::kFail);
     EXPECT_EQ(line.message,
-              "server 127.0.0.1 refused the connection (error code 42) at the configured address; "
+              "server 127.0.0.1 refused the connection at the configured address (error code 42); "
               "discovery found 127.0.0.1, but connecting to it failed: it refused the connection "
               "(error code 42)");
     EXPECT_NE(line.advice.find("turns this computer away"), std::string::npos) << line.advice;
@@ -229,7 +229,7 @@ TEST_F(MocapCheckTest, ARefusingServerAloneAtItsAddressIsNotCalledSilent) {
     const CheckLine line = OnlyLineOf(report, "server");
     EXPECT_EQ(line.verdict, Verdict::kFail);
     EXPECT_EQ(line.message,
-              "server 127.0.0.1 refused the connection (error code 7) at the configured address, "
+              "server 127.0.0.1 refused the connection at the configured address (error code 7), "
               "and discovery found no server in 1 s");
     EXPECT_EQ(line.message.find("did not answer"), std::string::npos);
 }
@@ -242,7 +242,8 @@ TEST_F(MocapCheckTest, AServerAddressThatIsNoAddressIsSaidSo) {
     ScopedVariable discoveryPorts("ORVIX_STANDIN_PORTS", std::to_string(nowhere.Port()) + ",0");
     const Report report = Check(Settings(1, 1, "127.0.0.1 # lab"), 0.2);
     const CheckLine line = OnlyLineOf(report, "server");
-    EXPECT_NE(line.message.find("could not be tried: an address is not a dotted IPv4 address"),
+    EXPECT_NE(line.message.find("could not be tried at the configured address (serveraddress or "
+                                "localaddress is no dotted IPv4 address, error code 1)"),
               std::string::npos)
         << line.message;
     EXPECT_EQ(MocapFacts(report)["configured_outcome"], "bad_address");

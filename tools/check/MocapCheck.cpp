@@ -108,26 +108,27 @@ std::string ResetSubscriptions(OrvixClient& client) {
 // Why a connection failed, told apart by the client library's code: a server that answered with
 // an error is running and turns us away; one that said nothing is not there, or is cut off.
 struct ConnectFailure {
-    const char* kind;  // for the machine-readable form
-    std::string what;  // "did not answer", "refused the connection", ...
+    const char* kind;    // for the machine-readable form
+    std::string what;    // "did not answer", "refused the connection", ...
+    std::string detail;  // the code and what it means
 };
 
 ConnectFailure DescribeConnectFailure(ErrorCode code) {
     const std::string codeText = "error code " + std::to_string(code);
     switch (code) {
         case Orvix_ErrorNoServer:
-            return {"silent", "did not answer (no reply within " +
-                                  Text(kOrvixAnswerTimeoutMs / 1000.0) + " s, " + codeText + ")"};
+            return {"silent", "did not answer",
+                    "(no reply within " + Text(kOrvixAnswerTimeoutMs / 1000.0) + " s, " + codeText +
+                        ")"};
         case Orvix_ErrorInvalidArgument:
-            return {"bad_address", "could not be tried: an address is not a dotted IPv4 address (" +
-                                       codeText + ")"};
+            return {"bad_address", "could not be tried",
+                    "(serveraddress or localaddress is no dotted IPv4 address, " + codeText + ")"};
         case Orvix_ErrorNetwork:
-            return {"local_network",
-                    "could not be tried: the client library could not open its sockets on "
-                    "localaddress (" +
-                        codeText + ")"};
+            return {"local_network", "could not be tried",
+                    "(the client library could not open its sockets on localaddress, " + codeText +
+                        ")"};
         default:
-            return {"refused", "refused the connection (" + codeText + ")"};
+            return {"refused", "refused the connection", "(" + codeText + ")"};
     }
 }
 
@@ -318,8 +319,8 @@ void CheckMotionCapture(const TrackingSettings& settings, double seconds, Report
             Orvix_FreeAsyncServerDiscovery(handle);
         }
         const ConnectFailure failure = DescribeConnectFailure(configuredCode);
-        const std::string failed =
-            "server " + settings.serverAddress + " " + failure.what + " at the configured address";
+        const std::string failed = "server " + settings.serverAddress + " " + failure.what +
+                                   " at the configured address " + failure.detail;
         facts["configured_error_code"] = configuredCode;
         facts["configured_outcome"] = failure.kind;
         if (!discovered) {
@@ -344,7 +345,7 @@ void CheckMotionCapture(const TrackingSettings& settings, double seconds, Report
             facts["discovered_outcome"] = again.kind;
             report.Add(kSection, "server", Verdict::kFail,
                        failed + "; discovery found " + server +
-                           ", but connecting to it failed: it " + again.what,
+                           ", but connecting to it failed: it " + again.what + " " + again.detail,
                        ConnectAdvice(again, params));
             return;
         }
