@@ -6,15 +6,17 @@
 namespace demo {
 namespace {
 
-// Finds " key=" in the line and returns what follows up to the next space.
+// Finds " key=" in the line and returns what follows up to the next space. Matched in place:
+// the line is read for every record line, and needs no pattern string built for it.
 std::optional<std::string_view> Field(std::string_view line, std::string_view key) {
-    const std::string pattern = " " + std::string(key) + "=";
-    const size_t at = line.find(pattern);
-    if (at == std::string_view::npos) {
-        return std::nullopt;
+    for (size_t at = line.find(key); at != std::string_view::npos; at = line.find(key, at + 1)) {
+        const size_t equals = at + key.size();
+        if (at > 0 && line[at - 1] == ' ' && equals < line.size() && line[equals] == '=') {
+            const std::string_view value = line.substr(equals + 1);
+            return value.substr(0, value.find(' '));
+        }
     }
-    std::string_view value = line.substr(at + pattern.size());
-    return value.substr(0, value.find(' '));
+    return std::nullopt;
 }
 
 std::optional<XrPosef> ParsePose(std::string_view text) {
