@@ -7,22 +7,36 @@
 
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <iostream>
 #include <memory>
 #include <ostream>
 #include <string>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include "AllocationCounter.h"
 #include "FileStreamBuffer.h"
 #include "OverheadReporter.h"
 #include "layer/OpenXRLayer.h"
+#include "layer/OptionalInstanceCreation.h"
 #include "log/LogFileWriter.h"
 #include "override/PoseHooks.h"
+#include "platform/Platform.h"
 #include "tracking/MocapTracker.h"
 
 namespace {
+
+constexpr LayerOptions kEveryOption{true, 50.0f, true, 1000.0f};
+const XrSpace kViewSpace = reinterpret_cast<XrSpace>(0x51);
+const XrSpace kLocalSpace = reinterpret_cast<XrSpace>(0x52);
+
+// A display time 15 ms ahead, as applications ask for, on the runtime's clock.
+XrTime DisplayTimeAhead() {
+    return static_cast<XrTime>((platform::MonotonicSeconds() + 0.015) * 1e9);
+}
 
 XrResult XRAPI_CALL RuntimeLocateViews(XrSession, const XrViewLocateInfo*, XrViewState* state,
                                        uint32_t capacity, uint32_t* count, XrView* views) {
@@ -39,9 +53,27 @@ XrResult XRAPI_CALL RuntimeEndFrame(XrSession, const XrFrameEndInfo* info) {
     return XR_SUCCESS;
 }
 
+XrResult XRAPI_CALL RuntimeLocateSpace(XrSpace, XrSpace, XrTime, XrSpaceLocation* location) {
+    location->pose = {{0, 0, 0, 1}, {0, 1.7f, 0}};
+    location->locationFlags =
+        XR_SPACE_LOCATION_ORIENTATION_VALID_BIT | XR_SPACE_LOCATION_POSITION_VALID_BIT;
+    return XR_SUCCESS;
+}
+
+// The runtime's clock is the monotonic clock in nanoseconds, as the stand-in runtime's.
+XrResult XRAPI_CALL RuntimeConvertTime(XrInstance, XrTime time, timespec* converted) {
+    converted->tv_sec = static_cast<time_t>(time / 1'000'000'000);
+    converted->tv_nsec = static_cast<long>(time % 1'000'000'000);
+    return XR_SUCCESS;
+}
+
 XrResult XRAPI_CALL RuntimeGetInstanceProcAddr(XrInstance, const char* name,
                                                PFN_xrVoidFunction* function) {
-    if (std::strcmp(name, "xrLocateViews") == 0) {
+    if (std::strcmp(name, "xrConvertTimeToTimespecTimeKHR") == 0) {
+        *function = reinterpret_cast<PFN_xrVoidFunction>(&RuntimeConvertTime);
+    } else if (std::strcmp(name, "xrLocateSpace") == 0) {
+        *function = reinterpret_cast<PFN_xrVoidFunction>(&RuntimeLocateSpace);
+    } else if (std::strcmp(name, "xrLocateViews") == 0) {
         *function = reinterpret_cast<PFN_xrVoidFunction>(&RuntimeLocateViews);
     } else if (std::strcmp(name, "xrEndFrame") == 0) {
         *function = reinterpret_cast<PFN_xrVoidFunction>(&RuntimeEndFrame);
@@ -59,17 +91,42 @@ void PrepareLayer() {
         return;
     }
     prepared = true;
-    (new OpenXRLayer(&RuntimeGetInstanceProcAddr, BuildHookList()))
-        ->ResolveNextFunctions(XR_NULL_HANDLE);
+    std::vector<HookEntry> hooks = BuildHookList();
+    for (HookEntry& optional : OptionalHookList(kEveryOption)) {
+        hooks.push_back(std::move(optional));
+    }
+    auto* layer = new OpenXRLayer(&RuntimeGetInstanceProcAddr, hooks);
+    layer->ResolveNextFunctions(XR_NULL_HANDLE);
+    layer->ResolveTimeConversion(XR_NULL_HANDLE);
     MocapTracker& tracker = MocapTracker::Instance();
     tracker.ipd = 64.0f;
     tracker.initialised = true;
     tracker.StorePose({1, 1.5f, 2}, {0, 0.2588190f, 0, 0.9659258f});
 }
 
+// Sets the options for one benchmark; with them on, a history of eight frames just past, so that
+// every call predicts, and a VIEW space to locate.
+void SetOptions(bool on) {
+    MocapTracker& tracker = MocapTracker::Instance();
+    tracker.options.Set(on ? kEveryOption : LayerOptions{});
+    if (on) {
+        const double now = platform::MonotonicSeconds();
+        for (int i = 7; i >= 0; --i) {
+            tracker.poseHistory.Append({now - i / 240.0,
+                                        {1.0f - 0.001f * static_cast<float>(i), 1.5f, 2},
+                                        {0, 0.2588190f, 0, 0.9659258f}});
+        }
+        tracker.lastHeadsetFrameTime = now;
+        tracker.viewSpaces.Add(kViewSpace);
+    } else {
+        tracker.viewSpaces.Remove(kViewSpace);
+    }
+}
+
 template <typename Call>
-void RunCounted(benchmark::State& state, Call call) {
+void RunCounted(benchmark::State& state, bool optionsOn, Call call) {
     PrepareLayer();
+    SetOptions(optionsOn);
     call();  // the first call captures the yaw correction; time the steady state
     const uint64_t before = AllocationCount();
     for (auto _ : state) {
@@ -77,26 +134,28 @@ void RunCounted(benchmark::State& state, Call call) {
     }
     state.counters["allocs/call"] = benchmark::Counter(
         static_cast<double>(AllocationCount() - before) / static_cast<double>(state.iterations()));
+    SetOptions(false);
 }
 
 // Direct and hooked calls alike go through a pointer the compiler cannot see through, as the
 // loader's dispatch does: otherwise the direct call is inlined into nothing.
-template <PFN_xrLocateViews Locate>
+template <PFN_xrLocateViews Locate, bool OptionsOn = false>
 void LocateViews(benchmark::State& state) {
     PFN_xrLocateViews locate = Locate;
     benchmark::DoNotOptimize(locate);
     XrViewLocateInfo info{XR_TYPE_VIEW_LOCATE_INFO};
     info.viewConfigurationType = XR_VIEW_CONFIGURATION_TYPE_PRIMARY_STEREO;
+    info.displayTime = DisplayTimeAhead();
     XrViewState viewState{XR_TYPE_VIEW_STATE};
     XrView views[2] = {{XR_TYPE_VIEW}, {XR_TYPE_VIEW}};
     uint32_t count = 0;
-    RunCounted(state, [&] {
+    RunCounted(state, OptionsOn, [&] {
         benchmark::DoNotOptimize(locate(XR_NULL_HANDLE, &info, &viewState, 2, &count, views));
         benchmark::ClobberMemory();
     });
 }
 
-template <PFN_xrEndFrame End>
+template <PFN_xrEndFrame End, bool OptionsOn = false>
 void EndFrame(benchmark::State& state) {
     PFN_xrEndFrame end = End;
     benchmark::DoNotOptimize(end);
@@ -110,9 +169,23 @@ void EndFrame(benchmark::State& state) {
         reinterpret_cast<const XrCompositionLayerBaseHeader*>(&projection),
         reinterpret_cast<const XrCompositionLayerBaseHeader*>(&quad)};
     XrFrameEndInfo frame{XR_TYPE_FRAME_END_INFO};
+    frame.displayTime = DisplayTimeAhead();
     frame.layerCount = 2;
     frame.layers = layers;
-    RunCounted(state, [&] { benchmark::DoNotOptimize(end(XR_NULL_HANDLE, &frame)); });
+    RunCounted(state, OptionsOn, [&] { benchmark::DoNotOptimize(end(XR_NULL_HANDLE, &frame)); });
+}
+
+// Only with the options: without them the layer does not intercept xrLocateSpace.
+template <PFN_xrLocateSpace Locate>
+void LocateSpace(benchmark::State& state) {
+    PFN_xrLocateSpace locate = Locate;
+    benchmark::DoNotOptimize(locate);
+    XrSpaceLocation location{XR_TYPE_SPACE_LOCATION};
+    const XrTime time = DisplayTimeAhead();
+    RunCounted(state, true, [&] {
+        benchmark::DoNotOptimize(locate(kViewSpace, kLocalSpace, time, &location));
+        benchmark::ClobberMemory();
+    });
 }
 
 // The frame thread's work per motion-capture frame: find the headset, store its pose, log it.
@@ -127,15 +200,22 @@ void FrameIntake(benchmark::State& state) {
         frame->rigidBodies[i] = {i + 1, 1.0f, 1.5f, 2.0f, 0.0f, 0.2588190f, 0.0f, 0.9659258f};
     }
     frame->cameraMidExposureTimestamp = 1;  // long past: the frame is accepted
-    RunCounted(state, [&] { tracker.OnFrame(frame.get()); });
+    RunCounted(state, false, [&] { tracker.OnFrame(frame.get()); });
     tracker.client = nullptr;
 }
 
+// Without options, as specified; then with every option on.
 BENCHMARK(FrameIntake)->Name("frame intake");
 BENCHMARK(LocateViews<&RuntimeLocateViews>)->Name("xrLocateViews/direct");
 BENCHMARK(LocateViews<&HookLocateViews>)->Name("xrLocateViews/hook");
 BENCHMARK(EndFrame<&RuntimeEndFrame>)->Name("xrEndFrame/direct");
 BENCHMARK(EndFrame<&HookEndFrame>)->Name("xrEndFrame/hook");
+BENCHMARK(LocateViews<&RuntimeLocateViews, true>)->Name("xrLocateViews, options on/direct");
+BENCHMARK(LocateViews<&HookLocateViews, true>)->Name("xrLocateViews, options on/hook");
+BENCHMARK(EndFrame<&RuntimeEndFrame, true>)->Name("xrEndFrame, options on/direct");
+BENCHMARK(EndFrame<&HookEndFrame, true>)->Name("xrEndFrame, options on/hook");
+BENCHMARK(LocateSpace<&RuntimeLocateSpace>)->Name("xrLocateSpace of VIEW, options on/direct");
+BENCHMARK(LocateSpace<&HookLocateSpace>)->Name("xrLocateSpace of VIEW, options on/hook");
 
 }  // namespace
 
@@ -169,7 +249,9 @@ int main(int argc, char** argv) {
 
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reportStream.flush();
-    reporter.PrintOverheads(std::cerr, {"xrLocateViews", "xrEndFrame"});
+    reporter.PrintOverheads(std::cerr,
+                            {"xrLocateViews", "xrEndFrame", "xrLocateViews, options on",
+                             "xrEndFrame, options on", "xrLocateSpace of VIEW, options on"});
     std::cerr << "log file: " << (logPath.empty() ? "none (could not be opened)" : logPath) << '\n';
     std::error_code ignored;
     std::filesystem::remove_all(logFolder, ignored);

@@ -10,6 +10,7 @@
 #include "layer/OpenXRLayer.h"
 #include "layer/OptionalInstanceCreation.h"
 #include "log/LogLine.h"
+#include "log/LogOutput.h"
 #include "platform/XrTimeConversion.h"
 #include "tracking/MocapTracker.h"
 
@@ -70,6 +71,7 @@ LayerOptions ApplyLayerOptions() {
         LogLine() << "Options ignored: " << problem << '\n';
     }
     MocapTracker::Instance().options.Set(options);
+    WriteLogFileOnly(DescribeLayerOptions(options));
     return options;
 }
 

@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 
 #include "ini/IniFile.h"
@@ -69,4 +70,23 @@ LayerOptions LoadLayerOptions(std::string* problem) {
         *problem = error.what();
         return {};
     }
+}
+
+std::string DescribeLayerOptions(const LayerOptions& options) {
+    if (!options.AnyOn()) {
+        return "options: none set\n";
+    }
+    std::ostringstream text;
+    text << "options:\n";
+    if (options.predictDisplayTime) {
+        text << "  predictdisplaytime = true (at most " << options.maxPredictionMs
+             << " ms ahead)\n";
+    }
+    if (options.trackedViewSpace) {
+        text << "  trackedviewspace   = true\n";
+    }
+    if (options.trackingLossMs > 0.0f) {
+        text << "  trackinglossms     = " << options.trackingLossMs << '\n';
+    }
+    return text.str();
 }

@@ -32,6 +32,9 @@ LayerOptions ReadLayerOptions(const IniFile& ini);
 // tracker's start-up reports it), a bad option is reported in `problem` and all are off.
 LayerOptions LoadLayerOptions(std::string* problem);
 
+// The options as lines for the log file and the check tool: "options: none set" or one line each.
+std::string DescribeLayerOptions(const LayerOptions& options);
+
 // The options in force, shared by the hooks on any thread.
 struct ActiveLayerOptions {
     std::atomic<bool> predictDisplayTime{false};
