@@ -2,8 +2,8 @@
 #include <cstring>
 #include <thread>
 
-#include "platform/Platform.h"
 #include "log/LogLine.h"
+#include "platform/Platform.h"
 #include "tracking/MocapTracker.h"
 
 namespace {
