@@ -326,9 +326,16 @@ TEST_F(MocapCheckTest, AStreamThatPausesAndResumesWarnsWithThePause) {
     const Report report = Check(Settings(), 2.0);
     const CheckLine line = OnlyLineOf(report, "frames");
     EXPECT_EQ(line.verdict, Verdict::kWarn) << line.message;
-    EXPECT_NE(line.message.find(", but the stream paused for "), std::string::npos) << line.message;
+    EXPECT_NE(line.message.find(" Hz while it flowed, but the stream paused for "),
+              std::string::npos)
+        << line.message;
     const nlohmann::json facts = MocapFacts(report);
     EXPECT_GT(facts["longest_pause_s"].get<double>(), 0.5);
+    // The rate leaves the pause out: frames over the time they flowed.
+    const double frames = facts["frames"].get<double>();
+    EXPECT_NEAR(facts["frame_rate_hz"].get<double>(),
+                (frames - 2.0) / facts["flowing_s"].get<double>(), 1e-6);
+    EXPECT_LT(facts["flowing_s"].get<double>() + facts["longest_pause_s"].get<double>(), 2.0);
     EXPECT_TRUE(facts["stopped_after_s"].is_null());
 }
 

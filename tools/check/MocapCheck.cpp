@@ -192,9 +192,15 @@ void ReportFrames(const CaptureSummary& capture, double seconds, double captureS
     facts["stopped_after_s"] = nullptr;
     if (capture.longestGapSeconds > threshold) {
         const double pausedAt = capture.longestGapStartSeconds - captureStart;
+        // The rate of the two stretches around the pause, which hold one interval fewer.
+        const double flowingRate =
+            static_cast<double>(capture.frames - 2) / (flowed - capture.longestGapSeconds);
         facts["longest_pause_s"] = capture.longestGapSeconds;
+        facts["flowing_s"] = flowed - capture.longestGapSeconds;
+        facts["frame_rate_hz"] = flowingRate;
         report.Add(kSection, "frames", Verdict::kWarn,
-                   count + " in " + Text(seconds) + " s: " + rate + ", but the stream paused for " +
+                   count + " in " + Text(seconds) + " s, " + Text(flowingRate) +
+                       " Hz while it flowed, but the stream paused for " +
                        Text(capture.longestGapSeconds) + " s, " + Text(pausedAt) +
                        " s into the capture",
                    "the layer holds the last pose while no frame comes: check the server's load "
