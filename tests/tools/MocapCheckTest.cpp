@@ -335,7 +335,6 @@ TEST_F(MocapCheckTest, AStreamThatPausesAndResumesWarnsWithThePause) {
     const double frames = facts["frames"].get<double>();
     EXPECT_NEAR(facts["frame_rate_hz"].get<double>(),
                 (frames - 2.0) / facts["flowing_s"].get<double>(), 1e-6);
-    EXPECT_LT(facts["flowing_s"].get<double>() + facts["longest_pause_s"].get<double>(), 2.0);
     EXPECT_TRUE(facts["stopped_after_s"].is_null());
 }
 
