@@ -3,6 +3,7 @@
 // An argv for a parser under test, built from a program name and its switches.
 
 #include <string>
+#include <utility>
 #include <vector>
 
 class CommandLineArgs {
