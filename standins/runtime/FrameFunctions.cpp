@@ -123,7 +123,10 @@ XrResult XRAPI_CALL WaitFrame(XrSession session, const XrFrameWaitInfo* waitInfo
         frame.nextFrameStart = now;
     }
     SleepUntil(frame.nextFrameStart);
-    frame.predictedDisplayTime = frame.nextFrameStart + kFramePeriod;
+    const float delayMs = FindInstance(state->instance)->config.displayDelayMs;
+    frame.predictedDisplayTime =
+        frame.nextFrameStart +
+        (delayMs >= 0.0f ? static_cast<XrDuration>(delayMs * 1e6f) : kFramePeriod);
     frame.nextFrameStart += kFramePeriod;
     frame.waited = true;
     frameState->predictedDisplayTime = frame.predictedDisplayTime;

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <ctime>
+
 #include <vulkan/vulkan.h>
-// The Vulkan bindings of OpenXR are declared only after Vulkan's own header.
+// The Vulkan and timespec bindings of OpenXR are declared only after their own headers.
 #include <openxr/openxr.h>
 #include <openxr/openxr_platform.h>
 
@@ -149,5 +151,11 @@ XrResult XRAPI_CALL CreateVulkanDeviceKHR(XrInstance instance,
 XrResult XRAPI_CALL GetVulkanGraphicsDevice2KHR(XrInstance instance,
                                                 const XrVulkanGraphicsDeviceGetInfoKHR* getInfo,
                                                 VkPhysicalDevice* physicalDevice);
+
+// XR_KHR_convert_timespec_time.
+XrResult XRAPI_CALL ConvertTimespecTimeToTimeKHR(XrInstance instance, const timespec* timespecTime,
+                                                 XrTime* time);
+XrResult XRAPI_CALL ConvertTimeToTimespecTimeKHR(XrInstance instance, XrTime time,
+                                                 timespec* timespecTime);
 
 }  // namespace standin

@@ -1,7 +1,7 @@
 #include <cstdio>
 #include <cstring>
-#include <iterator>
 #include <string_view>
+#include <vector>
 
 #include "standins/runtime/Functions.h"
 #include "standins/runtime/Recorder.h"
@@ -29,12 +29,29 @@ constexpr OfferedExtension kExtensions[] = {
      &Instance::vulkanEnabled},
     {XR_KHR_VULKAN_ENABLE2_EXTENSION_NAME, XR_KHR_vulkan_enable2_SPEC_VERSION,
      &Instance::vulkan2Enabled},
+    {XR_KHR_CONVERT_TIMESPEC_TIME_EXTENSION_NAME, XR_KHR_convert_timespec_time_SPEC_VERSION,
+     &Instance::timeConversionEnabled},
 };
+
+// The time conversion can be switched off, so that a layer's handling of its absence is testable.
+bool IsOffered(const OfferedExtension& extension) {
+    return extension.enabled != &Instance::timeConversionEnabled || TimeConversionOffered();
+}
+
+std::vector<const OfferedExtension*> OfferedExtensions() {
+    std::vector<const OfferedExtension*> offered;
+    for (const OfferedExtension& extension : kExtensions) {
+        if (IsOffered(extension)) {
+            offered.push_back(&extension);
+        }
+    }
+    return offered;
+}
 
 const OfferedExtension* FindExtension(const char* name) {
     for (const OfferedExtension& extension : kExtensions) {
         if (std::strcmp(name, extension.name) == 0) {
-            return &extension;
+            return IsOffered(extension) ? &extension : nullptr;
         }
     }
     return nullptr;
@@ -68,23 +85,24 @@ XrResult XRAPI_CALL EnumerateInstanceExtensionProperties(const char* layerName, 
     if (count == nullptr) {
         return XR_ERROR_VALIDATION_FAILURE;
     }
-    constexpr auto kCount = static_cast<uint32_t>(std::size(kExtensions));
-    *count = kCount;
+    const std::vector<const OfferedExtension*> offered = OfferedExtensions();
+    const auto offeredCount = static_cast<uint32_t>(offered.size());
+    *count = offeredCount;
     if (capacity == 0) {
         return XR_SUCCESS;
     }
-    if (capacity < kCount) {
+    if (capacity < offeredCount) {
         return XR_ERROR_SIZE_INSUFFICIENT;
     }
     if (properties == nullptr) {
         return XR_ERROR_VALIDATION_FAILURE;
     }
-    for (uint32_t i = 0; i < kCount; ++i) {
+    for (uint32_t i = 0; i < offeredCount; ++i) {
         if (properties[i].type != XR_TYPE_EXTENSION_PROPERTIES) {
             return XR_ERROR_VALIDATION_FAILURE;
         }
-        CopyName(properties[i].extensionName, kExtensions[i].name);
-        properties[i].extensionVersion = kExtensions[i].version;
+        CopyName(properties[i].extensionName, offered[i]->name);
+        properties[i].extensionVersion = offered[i]->version;
     }
     return XR_SUCCESS;
 }

@@ -104,6 +104,10 @@ const NamedFunction kInstanceFunctions[] = {
     STANDIN_EXTENSION_FUNCTION("xrGetVulkanGraphicsRequirements2KHR",
                                GetVulkanGraphicsRequirementsKHR,
                                XR_KHR_VULKAN_ENABLE2_EXTENSION_NAME),
+    STANDIN_EXTENSION_FUNCTION("xrConvertTimespecTimeToTimeKHR", ConvertTimespecTimeToTimeKHR,
+                               XR_KHR_CONVERT_TIMESPEC_TIME_EXTENSION_NAME),
+    STANDIN_EXTENSION_FUNCTION("xrConvertTimeToTimespecTimeKHR", ConvertTimeToTimespecTimeKHR,
+                               XR_KHR_CONVERT_TIMESPEC_TIME_EXTENSION_NAME),
 };
 
 #undef STANDIN_FUNCTION
@@ -118,6 +122,9 @@ bool IsEnabled(const Instance* instance, const char* extension) {
     }
     if (std::strcmp(extension, XR_KHR_VULKAN_ENABLE_EXTENSION_NAME) == 0) {
         return instance->vulkanEnabled;
+    }
+    if (std::strcmp(extension, XR_KHR_CONVERT_TIMESPEC_TIME_EXTENSION_NAME) == 0) {
+        return instance->timeConversionEnabled;
     }
     return std::strcmp(extension, XR_KHR_VULKAN_ENABLE2_EXTENSION_NAME) == 0 &&
            instance->vulkan2Enabled;

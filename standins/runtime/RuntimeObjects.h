@@ -18,8 +18,9 @@ namespace standin {
 
 struct Instance {
     bool headlessEnabled = false;
-    bool vulkanEnabled = false;   // XR_KHR_vulkan_enable
-    bool vulkan2Enabled = false;  // XR_KHR_vulkan_enable2
+    bool vulkanEnabled = false;          // XR_KHR_vulkan_enable
+    bool vulkan2Enabled = false;         // XR_KHR_vulkan_enable2
+    bool timeConversionEnabled = false;  // XR_KHR_convert_timespec_time
     // A session with a graphics binding needs the application to have asked for the requirements.
     bool graphicsRequirementsQueried = false;
     VkInstance vulkanInstance = VK_NULL_HANDLE;        // as last given to find the device

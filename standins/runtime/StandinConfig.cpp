@@ -51,6 +51,11 @@ std::vector<uint32_t> ParseFrameList(const std::string& text) {
     return frames;
 }
 
+bool TimeConversionOffered() {
+    const std::string text = ReadText(kNoTimeConversionVariable);
+    return text.empty() || text == "0";
+}
+
 StandinConfig ReadStandinConfig() {
     StandinConfig config;
     ReadFloat(kYawVariable, config.headingDegrees);
@@ -58,6 +63,10 @@ StandinConfig ReadStandinConfig() {
     config.recordPath = ReadText(kRecordVariable);
     if (uint32_t frames = 0; ParseCount(ReadText(kSessionFramesVariable), frames)) {
         config.sessionFrames = frames;
+    }
+    ReadFloat(kDisplayDelayVariable, config.displayDelayMs);
+    if (!(config.displayDelayMs >= 0.0f && config.displayDelayMs <= 1000.0f)) {
+        config.displayDelayMs = -1.0f;
     }
     config.captureDirectory = ReadText(kCaptureDirectoryVariable);
     if (!config.captureDirectory.empty()) {

@@ -193,10 +193,11 @@ void ReportFrames(const CaptureSummary& capture, double seconds, double captureS
     if (capture.longestGapSeconds > threshold) {
         const double pausedAt = capture.longestGapStartSeconds - captureStart;
         // The rate of the two stretches around the pause, which hold one interval fewer.
+        const double flowingTime = flowed - capture.longestGapSeconds;
         const double flowingRate =
-            static_cast<double>(capture.frames - 2) / (flowed - capture.longestGapSeconds);
+            flowingTime > 0.0 ? static_cast<double>(capture.frames - 2) / flowingTime : 0.0;
         facts["longest_pause_s"] = capture.longestGapSeconds;
-        facts["flowing_s"] = flowed - capture.longestGapSeconds;
+        facts["flowing_s"] = flowingTime;
         facts["frame_rate_hz"] = flowingRate;
         report.Add(kSection, "frames", Verdict::kWarn,
                    count + " in " + Text(seconds) + " s, " + Text(flowingRate) +

@@ -1,0 +1,602 @@
+// The layer's [OPTIONS] through the system's loader, in front of the stand-in runtime, fed by the
+// simulator over loopback: prediction to the display time, tracked VIEW spaces, and tracking loss
+// in the tracked bits. The applications are the demo and the space probe (SpaceProbeMain.cpp),
+// which also locates a VIEW space with xrLocateSpace.
+//
+// The simulator serves on the fixed motion-capture ports, as for users: the layer's first
+// connection goes to the fixed command port whatever ORVIX_STANDIN_PORTS says (only reconnections
+// after a discovery follow it), and a simulator elsewhere would cost each run a failed connection
+// and a discovery whose lines fall between the application's. So these tests take the
+// "mocap_ports" lock.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <numbers>
+#include <set>
+#include <sstream>
+
+#include "tests/e2e/ChildProcess.h"
+#include "tests/e2e/LoaderRun.h"
+#include "tools/mocap-sim/MocapPath.h"
+
+namespace {
+
+constexpr const char* kLayerName = "XR_APILAYER_TARVEX_tracking_override";
+constexpr const char* kPredictionOffLine =
+    "Prediction to display time is off: the runtime does not offer "
+    "XR_KHR_convert_timespec_time.";
+constexpr double kRunTimeoutSeconds = 60.0;
+
+constexpr const char* kSettings =
+    "[SETTINGS]\n"
+    "connectiontype = 0\n"
+    "localaddress = 127.0.0.1\n"
+    "serveraddress = 127.0.0.1\n"
+    "hmdrbid = 1\n"
+    "ipd = 64\n"
+    "overrider = false\n"
+    "controllerrrbid = 2\n"
+    "overridel = false\n"
+    "controllerlrbid = 3\n";
+
+// The worked example of the layer's end-to-end tests: the simulator's headset at (-1, 1.5, -2)
+// with a yaw of +30 degrees, the runtime heading +10 degrees, 64 mm between the eyes. The tracked
+// head lies midway between the eyes the layer gives, turned by +10 degrees; every reference space
+// gets the offset of the stored pose.
+constexpr const char* kWorkedExamplePose = "-1,1.5,-2,0,0.2588190,0,0.9659258";
+const XrPosef kWorkedHead = e2e::MakePose(0.2556523, 1.5, 2.2214053, 0, 0.0871557, 0, 0.9961947);
+const XrPosef kWorkedSpace = e2e::MakePose(1, -1.5, 2, 0, -0.2588190, 0, 0.9659258);
+// The runtime's own head with its heading of +10 degrees.
+const XrPosef kRuntimeHead =
+    e2e::MakePose(0.25, 1.65, -0.4, 0, std::sin(5 * M_PI / 180), 0, std::cos(5 * M_PI / 180));
+constexpr double kPoseTolerance = 1e-5;
+
+constexpr XrViewStateFlags kViewTracked =
+    XR_VIEW_STATE_POSITION_TRACKED_BIT | XR_VIEW_STATE_ORIENTATION_TRACKED_BIT;
+constexpr XrViewStateFlags kViewValid =
+    XR_VIEW_STATE_POSITION_VALID_BIT | XR_VIEW_STATE_ORIENTATION_VALID_BIT;
+constexpr XrSpaceLocationFlags kSpaceTracked =
+    XR_SPACE_LOCATION_POSITION_TRACKED_BIT | XR_SPACE_LOCATION_ORIENTATION_TRACKED_BIT;
+constexpr XrSpaceLocationFlags kSpaceValid =
+    XR_SPACE_LOCATION_POSITION_VALID_BIT | XR_SPACE_LOCATION_ORIENTATION_VALID_BIT;
+
+// ---- Pose arithmetic for expected values ----
+
+XrQuaternionf Multiply(const XrQuaternionf& a, const XrQuaternionf& b) {
+    return {a.w * b.x + a.x * b.w + a.y * b.z - a.z * b.y,
+            a.w * b.y - a.x * b.z + a.y * b.w + a.z * b.x,
+            a.w * b.z + a.x * b.y - a.y * b.x + a.z * b.w,
+            a.w * b.w - a.x * b.x - a.y * b.y - a.z * b.z};
+}
+
+XrVector3f Rotate(const XrQuaternionf& q, const XrVector3f& v) {
+    const XrQuaternionf rotated =
+        Multiply(Multiply(q, {v.x, v.y, v.z, 0.0f}), {-q.x, -q.y, -q.z, q.w});
+    return {rotated.x, rotated.y, rotated.z};
+}
+
+// `inner` expressed in the space whose pose is `outer`, brought out of it.
+XrPosef Compose(const XrPosef& outer, const XrPosef& inner) {
+    const XrVector3f moved = Rotate(outer.orientation, inner.position);
+    return {Multiply(outer.orientation, inner.orientation),
+            {outer.position.x + moved.x, outer.position.y + moved.y, outer.position.z + moved.z}};
+}
+
+XrPosef Inverse(const XrPosef& pose) {
+    const XrQuaternionf inverse{-pose.orientation.x, -pose.orientation.y, -pose.orientation.z,
+                                pose.orientation.w};
+    const XrVector3f back = Rotate(inverse, pose.position);
+    return {inverse, {-back.x, -back.y, -back.z}};
+}
+
+// The head between two eyes: their common orientation, the midpoint of their positions.
+XrPosef EyeCentre(const XrPosef& left, const XrPosef& right) {
+    return {left.orientation,
+            {(left.position.x + right.position.x) / 2, (left.position.y + right.position.y) / 2,
+             (left.position.z + right.position.z) / 2}};
+}
+
+double WrapAngle(double radians) {
+    return std::remainder(radians, 2.0 * std::numbers::pi);
+}
+
+// The yaw of a quaternion that turns about +Y only.
+double Yaw(double qy, double qw) {
+    return 2.0 * std::atan2(qy, qw);
+}
+
+// A head's heading less the bearing of its position from the origin: unchanged by any turn about
+// the vertical axis through the origin, such as the layer's half turn and yaw alignment. On the
+// simulator's circle walk the walking part cancels and the head turn is left, which follows time:
+// it dates a received head without knowing the alignment.
+double HeadingAgainstBearing(double x, double z, double yaw) {
+    return WrapAngle(yaw - std::atan2(x, z));
+}
+
+double PathHeadingAgainstBearing(double pathSeconds) {
+    const MocapPose pose = CircleWalkPose(pathSeconds);
+    return HeadingAgainstBearing(pose.x, pose.z, Yaw(pose.qy, pose.qw));
+}
+
+struct DatedHead {
+    double callPathSeconds;  // path time of the xrLocateViews call
+    double headingAgainstBearing;
+};
+
+// The common shift d (seconds) for which the received heads best match the path at their call
+// time plus d, up to a constant angle; with the residual's root mean square (radians).
+struct TimeShift {
+    double seconds = 0.0;
+    double rmsRadians = 0.0;
+};
+
+TimeShift FitTimeShift(const std::vector<DatedHead>& heads, double from, double to) {
+    TimeShift best{from, 1e9};
+    for (double shift = from; shift <= to; shift += 0.0005) {
+        std::vector<double> residuals;
+        double s = 0.0;
+        double c = 0.0;
+        for (const DatedHead& head : heads) {
+            const double r = WrapAngle(head.headingAgainstBearing -
+                                       PathHeadingAgainstBearing(head.callPathSeconds + shift));
+            residuals.push_back(r);
+            s += std::sin(r);
+            c += std::cos(r);
+        }
+        const double constant = std::atan2(s, c);
+        double sum = 0.0;
+        for (const double r : residuals) {
+            sum += WrapAngle(r - constant) * WrapAngle(r - constant);
+        }
+        const double rms = std::sqrt(sum / static_cast<double>(residuals.size()));
+        if (rms < best.rmsRadians) {
+            best = {shift, rms};
+        }
+    }
+    return best;
+}
+
+// A run's output with the two per-frame kinds of line set aside: the frame thread writes "Setting
+// HMD pos to ..." for every motion-capture frame that arrives while the run lasts, and they fall
+// between the application thread's "Position set" lines as the threads happen to run. The rest
+// comes in a fixed order.
+struct OutputParts {
+    std::string ordered;
+    size_t positionSetLines = 0;
+    std::set<std::string> headsetLines;  // distinct "Setting HMD pos to" lines
+};
+
+OutputParts SplitOutput(const std::string& output) {
+    OutputParts parts;
+    std::istringstream lines(output);
+    for (std::string line; std::getline(lines, line);) {
+        if (line == "Position set") {
+            ++parts.positionSetLines;
+        } else if (line.starts_with("Setting HMD pos to ")) {
+            parts.headsetLines.insert(line);
+        } else {
+            parts.ordered += line + "\n";
+        }
+    }
+    return parts;
+}
+
+size_t CountLines(const std::string& text, const std::string& line) {
+    size_t count = 0;
+    std::istringstream lines(text);
+    for (std::string each; std::getline(lines, each);) {
+        count += each == line ? 1 : 0;
+    }
+    return count;
+}
+
+// ---- The space probe's output ----
+
+struct ProbeFrame {
+    double callSeconds = 0.0;
+    XrTime displayTime = 0;
+    XrViewStateFlags viewFlags = 0;
+    XrPosef left{}, right{};
+    XrPosef viewInLocal{};
+    XrSpaceLocationFlags viewInLocalFlags = 0;
+    XrPosef localInView{};
+    XrSpaceLocationFlags localInViewFlags = 0;
+};
+
+bool ReadPose(const std::string& line, const std::string& name, XrPosef* pose) {
+    const size_t at = line.find(" " + name + "=");
+    float n[7];
+    if (at == std::string::npos ||
+        std::sscanf(line.c_str() + at + name.size() + 2, "%f,%f,%f,%f,%f,%f,%f", &n[0], &n[1],
+                    &n[2], &n[3], &n[4], &n[5], &n[6]) != 7) {
+        return false;
+    }
+    *pose = e2e::MakePose(n[0], n[1], n[2], n[3], n[4], n[5], n[6]);
+    return true;
+}
+
+bool ReadFlags(const std::string& line, const std::string& name, uint64_t* flags) {
+    const size_t at = line.find(" " + name + "=");
+    unsigned long long value = 0;
+    if (at == std::string::npos ||
+        std::sscanf(line.c_str() + at + name.size() + 2, "%llu", &value) != 1) {
+        return false;
+    }
+    *flags = value;
+    return true;
+}
+
+std::vector<ProbeFrame> ReadProbeFrames(const std::string& path) {
+    std::vector<ProbeFrame> frames;
+    std::istringstream lines(e2e::ReadFile(path));
+    for (std::string line; std::getline(lines, line);) {
+        ProbeFrame frame;
+        long long display = 0;
+        const bool read = std::sscanf(line.c_str(), "frame call=%lf display=%lld",
+                                      &frame.callSeconds, &display) == 2 &&
+                          ReadFlags(line, "view_flags", &frame.viewFlags) &&
+                          ReadPose(line, "left", &frame.left) &&
+                          ReadPose(line, "right", &frame.right) &&
+                          ReadPose(line, "view_in_local", &frame.viewInLocal) &&
+                          ReadFlags(line, "view_in_local_flags", &frame.viewInLocalFlags) &&
+                          ReadPose(line, "local_in_view", &frame.localInView) &&
+                          ReadFlags(line, "local_in_view_flags", &frame.localInViewFlags);
+        if (!read) {
+            ADD_FAILURE() << "unreadable probe line: " << line;
+            continue;
+        }
+        frame.displayTime = display;
+        frames.push_back(frame);
+    }
+    return frames;
+}
+
+// ---- The fixture ----
+
+class LayerOptionsThroughLoader : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = e2e::MakeTempDir();
+        environment_ = e2e::IsolatedLoaderEnvironment(dir_, RecordPath());
+        environment_["TARVEX_STANDIN_RUNTIME_YAW_DEG"] = "10";
+        environment_["TARVEX_OPENXR_CONFIG"] = dir_;
+        environment_["XR_API_LAYER_PATH"] = TARVEX_LAYER_MANIFEST_DIR;
+        environment_["XR_ENABLE_API_LAYERS"] = kLayerName;
+        WriteConfig("");
+    }
+    void TearDown() override {
+        if (simulator_) {
+            simulator_->Stop();
+        }
+        if (!HasFailure()) {
+            std::filesystem::remove_all(dir_);
+        }
+    }
+
+    std::string RecordPath() const { return dir_ + "/runtime-record.txt"; }
+    std::string DumpPath() const { return dir_ + "/views.txt"; }
+    std::string ProbePath() const { return dir_ + "/probe.txt"; }
+
+    // The nine settings, then `options` (a whole [OPTIONS] section, or nothing).
+    void WriteConfig(const std::string& options) {
+        std::ofstream(dir_ + "/TarvexOpenXRConfig.ini") << kSettings << options;
+    }
+
+    // Starts the simulator and waits for it to serve; keeps its path time 0 (monotonic seconds).
+    void StartSimulator(const std::vector<std::string>& switches) {
+        std::vector<std::string> argv = {TARVEX_MOCAP_SIM_PATH};
+        argv.insert(argv.end(), switches.begin(), switches.end());
+        simulator_ = std::make_unique<e2e::BackgroundChild>(argv, e2e::Environment{},
+                                                            dir_ + "/simulator-output.txt");
+        const std::string prefix = "tarvex-mocap-sim: started at monotonic ";
+        const auto line = simulator_->WaitForLine(prefix, 10.0);
+        ASSERT_TRUE(line) << "the simulator did not start:\n" << simulator_->Output();
+        pathStart_ = std::stod(line->substr(prefix.size()));
+    }
+
+    e2e::ChildRun Run(std::vector<std::string> argv, const std::string& outputName) {
+        const e2e::ChildRun run =
+            e2e::RunChild(argv, environment_, dir_ + "/" + outputName, kRunTimeoutSeconds);
+        EXPECT_FALSE(run.timedOut) << run.output;
+        return run;
+    }
+
+    e2e::ChildRun RunDemo(const std::vector<std::string>& options,
+                          const std::string& outputName = "demo-output.txt") {
+        std::vector<std::string> argv = {TARVEX_DEMO_PATH, "--plot", dir_ + "/views.svg",
+                                         "--dump-views", DumpPath()};
+        argv.insert(argv.end(), options.begin(), options.end());
+        return Run(argv, outputName);
+    }
+
+    e2e::ChildRun RunProbe(const std::vector<std::string>& options) {
+        std::vector<std::string> argv = {TARVEX_SPACE_PROBE_PATH, "--out", ProbePath()};
+        argv.insert(argv.end(), options.begin(), options.end());
+        return Run(argv, "probe-output.txt");
+    }
+
+    std::string dir_;
+    e2e::Environment environment_;
+    std::unique_ptr<e2e::BackgroundChild> simulator_;
+    double pathStart_ = 0.0;
+};
+
+// ---- Without the section, or with every option off, nothing changes ----
+
+struct UnchangedCase {
+    const char* name;
+    const char* options;   // the [OPTIONS] section written after the settings
+    bool runtimeConverts;  // the runtime offers XR_KHR_convert_timespec_time
+};
+
+void PrintTo(const UnchangedCase& unchangedCase, std::ostream* out) {
+    *out << unchangedCase.name;
+}
+
+class OptionsOff : public LayerOptionsThroughLoader,
+                   public ::testing::WithParamInterface<UnchangedCase> {};
+
+// On a fixed headset the demo's output is the same from run to run but for how many frames the
+// simulator sent while it ran, so a layer that behaved any differently would show in it.
+TEST_P(OptionsOff, DemoOutputIsByteForByteThatOfARunWithoutTheSection) {
+    StartSimulator({"--pose", kWorkedExamplePose});
+    const e2e::ChildRun baseline = RunDemo({"--frames", "30"}, "baseline-output.txt");
+    ASSERT_EQ(baseline.exitCode, 0) << baseline.output;
+    const std::vector<e2e::ReceivedViews> baselineViews = e2e::ReadViewDump(DumpPath());
+
+    WriteConfig(GetParam().options);
+    if (!GetParam().runtimeConverts) {
+        environment_["TARVEX_STANDIN_NO_TIME_CONVERSION"] = "1";
+    }
+    const e2e::ChildRun run = RunDemo({"--frames", "30"});
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const OutputParts parts = SplitOutput(run.output);
+    const OutputParts baselineParts = SplitOutput(baseline.output);
+    EXPECT_EQ(parts.ordered, baselineParts.ordered);
+    EXPECT_EQ(parts.positionSetLines, baselineParts.positionSetLines);
+    EXPECT_EQ(parts.headsetLines, baselineParts.headsetLines);
+    const std::vector<e2e::ReceivedViews> views = e2e::ReadViewDump(DumpPath());
+    ASSERT_EQ(views.size(), baselineViews.size());
+    for (size_t i = 0; i < views.size(); ++i) {
+        SCOPED_TRACE("frame " + std::to_string(i));
+        e2e::ExpectPose(views[i].views.left, baselineViews[i].views.left, 0.0, "left");
+        e2e::ExpectPose(views[i].views.right, baselineViews[i].views.right, 0.0, "right");
+        if (HasFailure()) {
+            return;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, OptionsOff,
+    ::testing::Values(UnchangedCase{"NoSectionRuntimeWithoutConversion", "", false},
+                      UnchangedCase{"EveryOptionOff",
+                                    "[OPTIONS]\n"
+                                    "predictdisplaytime = false\n"
+                                    "maxpredictionms = 80\n"
+                                    "trackedviewspace = false\n"
+                                    "trackinglossms = 0\n",
+                                    true},
+                      UnchangedCase{"EmptySection", "[OPTIONS]\n", true}),
+    [](const ::testing::TestParamInfo<UnchangedCase>& param) { return param.param.name; });
+
+// ---- Prediction to the display time ----
+
+// The runtime shows each frame this long after it starts, and the demo locates its views at the
+// start: a predicted head is this far ahead of an unpredicted one.
+constexpr double kDisplayDelayMs = 60.0;
+
+struct PredictionCase {
+    const char* name;
+    const char* options;
+    bool runtimeConverts;
+    // Where the received heads lie on the path relative to the xrLocateViews call: at the display
+    // time, or else `shift` seconds from the call, give or take the tolerance.
+    bool atDisplayTime;
+    double shift;
+    double tolerance;
+    size_t predictionOffLines;
+};
+
+void PrintTo(const PredictionCase& predictionCase, std::ostream* out) {
+    *out << predictionCase.name;
+}
+
+class Prediction : public LayerOptionsThroughLoader,
+                   public ::testing::WithParamInterface<PredictionCase> {};
+
+TEST_P(Prediction, ReceivedHeadsLieOnThePathWhereExpected) {
+    const PredictionCase& predictionCase = GetParam();
+    WriteConfig(predictionCase.options);
+    environment_["TARVEX_STANDIN_DISPLAY_DELAY_MS"] = std::to_string(kDisplayDelayMs);
+    if (!predictionCase.runtimeConverts) {
+        environment_["TARVEX_STANDIN_NO_TIME_CONVERSION"] = "1";
+    }
+    StartSimulator({"--path", "circle"});
+    // One period of the head turn, which dates the heads.
+    const e2e::ChildRun run = RunDemo({"--seconds", "4"});
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(CountLines(run.output, kPredictionOffLine), predictionCase.predictionOffLines)
+        << run.output;
+
+    const std::vector<e2e::ReceivedViews> received = e2e::ReadViewDump(DumpPath());
+    ASSERT_GT(received.size(), 200u);
+    std::vector<DatedHead> heads;
+    double displayAhead = 0.0;
+    for (const e2e::ReceivedViews& views : received) {
+        const XrPosef head = EyeCentre(views.views.left, views.views.right);
+        heads.push_back({views.callSeconds - pathStart_,
+                         HeadingAgainstBearing(head.position.x, head.position.z,
+                                               Yaw(head.orientation.y, head.orientation.w))});
+        displayAhead += static_cast<double>(views.views.displayTime) * 1e-9 - views.callSeconds;
+    }
+    displayAhead /= static_cast<double>(received.size());
+    // The demo calls xrLocateViews right after xrWaitFrame, so the display time lies the delay
+    // ahead of the call.
+    EXPECT_NEAR(displayAhead, kDisplayDelayMs * 1e-3, 0.005);
+
+    const TimeShift shift = FitTimeShift(heads, -0.1, 0.15);
+    const double expected = predictionCase.atDisplayTime ? displayAhead : predictionCase.shift;
+    EXPECT_NEAR(shift.seconds, expected, predictionCase.tolerance);
+    // The heads follow the path closely at that shift. A straight line through the newest frames
+    // misses the head turn's curvature by up to a few tenths of a degree 60 ms ahead; a shift
+    // 10 ms off would leave about 0.3 degrees.
+    EXPECT_LT(shift.rmsRadians, 0.3 * std::numbers::pi / 180.0);
+    std::printf("%s: heads at call %+.1f ms on the path (rms %.3f deg); display %.1f ms ahead\n",
+                predictionCase.name, shift.seconds * 1e3,
+                shift.rmsRadians * 180.0 / std::numbers::pi, displayAhead * 1e3);
+}
+
+// Unpredicted, a head is the newest frame's: captured on average half a frame period (240 Hz)
+// before the call, and at most about a period and a delivery. Clamped, it lies the maximum past
+// the newest frame.
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Prediction,
+    ::testing::Values(PredictionCase{"NoOptions", "", true, false, -0.003, 0.004, 0},
+                      PredictionCase{"ToTheDisplayTime",
+                                     "[OPTIONS]\npredictdisplaytime = true\n"
+                                     "maxpredictionms = 100\n",
+                                     true, true, 0.0, 0.004, 0},
+                      PredictionCase{"ClampedToTheMaximum",
+                                     "[OPTIONS]\npredictdisplaytime = true\n"
+                                     "maxpredictionms = 20\n",
+                                     true, false, 0.017, 0.004, 0},
+                      PredictionCase{"RuntimeWithoutConversion",
+                                     "[OPTIONS]\npredictdisplaytime = true\n"
+                                     "maxpredictionms = 100\n",
+                                     false, false, -0.003, 0.004, 1}),
+    [](const ::testing::TestParamInfo<PredictionCase>& param) { return param.param.name; });
+
+// ---- One head: the VIEW space located with xrLocateSpace ----
+
+class TrackedViewSpace : public LayerOptionsThroughLoader,
+                         public ::testing::WithParamInterface<bool> {};
+
+TEST_P(TrackedViewSpace, LocatedViewSpaceIsTheHeadOfTheViewsOnlyWithTheOption) {
+    const bool option = GetParam();
+    WriteConfig(option ? "[OPTIONS]\ntrackedviewspace = true\n" : "");
+    StartSimulator({"--pose", kWorkedExamplePose});
+    const e2e::ChildRun run = RunProbe({"--frames", "30"});
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const std::vector<ProbeFrame> frames = ReadProbeFrames(ProbePath());
+    ASSERT_EQ(frames.size(), 30u);
+
+    // Both spaces got the layer's offset, as without the option.
+    const e2e::Record record = e2e::ReadRecord(RecordPath());
+    ASSERT_EQ(record.referenceSpaces.size(), 2u);
+    for (const std::string& line : record.referenceSpaces) {
+        const auto offset = e2e::ReferenceSpacePose(line);
+        ASSERT_TRUE(offset) << line;
+        e2e::ExpectPose(*offset, kWorkedSpace, kPoseTolerance, line);
+    }
+    // Without the option, the runtime's answer: its own head with the offsets of both spaces.
+    const XrPosef runtimeAnswer =
+        Compose(Inverse(kWorkedSpace), Compose(kRuntimeHead, kWorkedSpace));
+    const XrPosef expected = option ? kWorkedHead : runtimeAnswer;
+    for (size_t i = 0; i < frames.size(); ++i) {
+        SCOPED_TRACE("frame " + std::to_string(i));
+        const ProbeFrame& frame = frames[i];
+        e2e::ExpectPose(EyeCentre(frame.left, frame.right), kWorkedHead, kPoseTolerance,
+                        "the views' head");
+        e2e::ExpectPose(frame.viewInLocal, expected, kPoseTolerance, "VIEW in LOCAL");
+        e2e::ExpectPose(frame.localInView, Inverse(expected), kPoseTolerance, "LOCAL in VIEW");
+        EXPECT_EQ(frame.viewInLocalFlags, kSpaceValid | kSpaceTracked);
+        EXPECT_EQ(frame.localInViewFlags, kSpaceValid | kSpaceTracked);
+        if (HasFailure()) {
+            return;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Option, TrackedViewSpace, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& param) {
+                             return param.param ? "On" : "Off";
+                         });
+
+// ---- Tracking loss while the stream pauses ----
+
+constexpr double kPauseAfter = 2.0;
+constexpr double kPauseFor = 2.0;
+
+struct LossCase {
+    const char* name;
+    const char* options;
+    bool flagsCleared;  // during the pause
+    bool spaceFollows;  // the VIEW space is the layer's, so its location loses the bits too
+};
+
+void PrintTo(const LossCase& lossCase, std::ostream* out) {
+    *out << lossCase.name;
+}
+
+class TrackingLoss : public LayerOptionsThroughLoader,
+                     public ::testing::WithParamInterface<LossCase> {};
+
+TEST_P(TrackingLoss, TrackedBitsFollowTheStream) {
+    const LossCase& lossCase = GetParam();
+    WriteConfig(lossCase.options);
+    StartSimulator({"--path", "circle", "--pause-after", std::to_string(kPauseAfter), "--pause-for",
+                    std::to_string(kPauseFor)});
+    const e2e::ChildRun run = RunProbe({"--seconds", "5.5"});
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const std::vector<ProbeFrame> frames = ReadProbeFrames(ProbePath());
+    ASSERT_GT(frames.size(), 300u);
+
+    // Margins: the threshold of 100 ms plus a frame in flight at the start of the pause, the
+    // first frames after it.
+    std::vector<const ProbeFrame*> before, during, after;
+    for (const ProbeFrame& frame : frames) {
+        const double t = frame.callSeconds - pathStart_;
+        if (t < kPauseAfter - 0.05) {
+            before.push_back(&frame);
+        } else if (t > kPauseAfter + 0.2 && t < kPauseAfter + kPauseFor - 0.05) {
+            during.push_back(&frame);
+        } else if (t > kPauseAfter + kPauseFor + 0.2) {
+            after.push_back(&frame);
+        }
+    }
+    ASSERT_GT(before.size(), 50u);
+    ASSERT_GT(during.size(), 100u);
+    ASSERT_GT(after.size(), 50u);
+    const auto expectTracked = [&](const std::vector<const ProbeFrame*>& part, bool tracked,
+                                   const char* name) {
+        SCOPED_TRACE(name);
+        const XrViewStateFlags view = kViewValid | (tracked ? kViewTracked : 0);
+        const XrSpaceLocationFlags space =
+            kSpaceValid | (tracked || !lossCase.spaceFollows ? kSpaceTracked : 0);
+        for (const ProbeFrame* frame : part) {
+            EXPECT_EQ(frame->viewFlags, view) << "call at " << frame->callSeconds;
+            EXPECT_EQ(frame->viewInLocalFlags, space) << "call at " << frame->callSeconds;
+            EXPECT_EQ(frame->localInViewFlags, space) << "call at " << frame->callSeconds;
+            if (::testing::Test::HasFailure()) {
+                return;
+            }
+        }
+    };
+    expectTracked(before, true, "before the pause");
+    expectTracked(during, !lossCase.flagsCleared, "during the pause");
+    expectTracked(after, true, "after the pause");
+    // The last pose is kept through the pause, and the head walks again after it.
+    for (const ProbeFrame* frame : during) {
+        e2e::ExpectPose(frame->left, during.front()->left, 0.0, "held left eye");
+    }
+    EXPECT_GT(std::abs(after.back()->left.position.x - during.front()->left.position.x) +
+                  std::abs(after.back()->left.position.z - during.front()->left.position.z),
+              0.1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TrackingLoss,
+    ::testing::Values(LossCase{"NoOptions", "", false, false},
+                      LossCase{"LossAfter100Ms", "[OPTIONS]\ntrackinglossms = 100\n", true, false},
+                      LossCase{"LossWithTrackedViewSpace",
+                               "[OPTIONS]\ntrackinglossms = 100\ntrackedviewspace = true\n", true,
+                               true}),
+    [](const ::testing::TestParamInfo<LossCase>& param) { return param.param.name; });
+
+}  // namespace
