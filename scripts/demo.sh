@@ -21,7 +21,6 @@ simulator_log=$out/simulator.log
 plot=$out/tarvex-demo-views.svg
 seconds=${TARVEX_DEMO_SECONDS:-20}
 hello_xr_frames=${TARVEX_HELLO_XR_FRAMES:-360}
-contact_sheet=$out/hello_xr-contact-sheet.png
 
 work=$(mktemp -d)
 simulator_pid=
@@ -92,47 +91,70 @@ wait "$demo_pid" || status=$?
 echo
 echo "== hello_xr: $hello_xr_frames frames of the walk, rendered with Vulkan (Mesa's software driver)"
 echo "   through the layer; the stand-in runtime ends the session and saves some frames"
-captures=$out/hello_xr-frames
-rm -rf "$captures"
-mkdir -p "$captures"
-step=$((hello_xr_frames / 6))
-capture_frames=$(seq -s, "$step" "$step" "$hello_xr_frames")
 # hello_xr quits when its standard input ends: a pipe held open by a sleeping writer keeps it
 # rendering until the runtime ends the session.
 mkfifo "$work/hello_xr-input"
-sleep 600 >"$work/hello_xr-input" &
-input_holder_pid=$!
-hello_xr_status=0
-XR_RUNTIME_JSON=$build/standins/runtime/tarvex_standin_runtime.json \
-    XDG_DATA_HOME=$work/data-home \
-    TARVEX_OPENXR_CONFIG=$work \
-    VK_ICD_FILENAMES=/usr/share/vulkan/icd.d/lvp_icd.x86_64.json \
-    VK_DRIVER_FILES=/usr/share/vulkan/icd.d/lvp_icd.x86_64.json \
-    TARVEX_STANDIN_RUNTIME_RECORD=$out/hello_xr-runtime-record.txt \
-    TARVEX_STANDIN_SESSION_FRAMES=$hello_xr_frames \
-    TARVEX_STANDIN_CAPTURE_FRAMES=$capture_frames \
-    TARVEX_STANDIN_CAPTURE_DIR=$captures \
-    timeout 120 hello_xr --graphics Vulkan2 <"$work/hello_xr-input" >"$out/hello_xr.log" 2>&1 ||
-    hello_xr_status=$?
-kill "$input_holder_pid" 2>/dev/null || true
-input_holder_pid=
-echo "   hello_xr exited with status $hello_xr_status (log: $out/hello_xr.log)"
-if ((hello_xr_status != 0)) && ((status == 0)); then status=$hello_xr_status; fi
+step=$((hello_xr_frames / 6))
+capture_frames=$(seq -s, "$step" "$step" "$hello_xr_frames")
 
-# Each saved frame with its time on the simulator's path, from the runtime's record.
-sheet_args=()
-while read -r frame display_time; do
-    caption=$(awk -v t="$display_time" -v s="$path_start" 'BEGIN { printf "t=%.2f s", t / 1e9 - s }')
-    sheet_args+=("$captures/frame-$frame-left.png" "$captures/frame-$frame-right.png" "$caption")
-done < <(sed -n 's/^captured_view frame=\([0-9]*\) view=0 display_time=\([0-9]*\) .*/\1 \2/p' \
-    "$out/hello_xr-runtime-record.txt")
-if ((${#sheet_args[@]} > 0)); then
-    "$build/tools/contact-sheet/tarvex-contact-sheet" --out "$contact_sheet" --columns 3 \
-        "${sheet_args[@]}"
-else
-    echo "   no frame was saved" >&2
-    if ((status == 0)); then status=1; fi
-fi
+# One hello_xr run with the layer's configuration from folder $2; its log, the runtime's record,
+# the saved frames and their contact sheet are named with the suffix $1.
+run_hello_xr() {
+    local suffix=$1 config=$2
+    local captures=$out/hello_xr-frames$suffix
+    local record=$out/hello_xr$suffix-runtime-record.txt
+    local log=$out/hello_xr$suffix.log
+    local sheet=$out/hello_xr-contact-sheet$suffix.png
+    rm -rf "$captures"
+    mkdir -p "$captures"
+    sleep 600 >"$work/hello_xr-input" &
+    input_holder_pid=$!
+    local hello_xr_status=0
+    XR_RUNTIME_JSON=$build/standins/runtime/tarvex_standin_runtime.json \
+        XDG_DATA_HOME=$work/data-home \
+        TARVEX_OPENXR_CONFIG=$config \
+        VK_ICD_FILENAMES=/usr/share/vulkan/icd.d/lvp_icd.x86_64.json \
+        VK_DRIVER_FILES=/usr/share/vulkan/icd.d/lvp_icd.x86_64.json \
+        TARVEX_STANDIN_RUNTIME_RECORD=$record \
+        TARVEX_STANDIN_SESSION_FRAMES=$hello_xr_frames \
+        TARVEX_STANDIN_CAPTURE_FRAMES=$capture_frames \
+        TARVEX_STANDIN_CAPTURE_DIR=$captures \
+        timeout 120 hello_xr --graphics Vulkan2 <"$work/hello_xr-input" >"$log" 2>&1 ||
+        hello_xr_status=$?
+    kill "$input_holder_pid" 2>/dev/null || true
+    input_holder_pid=
+    echo "   hello_xr exited with status $hello_xr_status (log: $log)"
+    if ((hello_xr_status != 0)) && ((status == 0)); then status=$hello_xr_status; fi
+
+    # Each saved frame with its time on the simulator's path, from the runtime's record.
+    local sheet_args=() frame display_time caption
+    while read -r frame display_time; do
+        caption=$(awk -v t="$display_time" -v s="$path_start" \
+            'BEGIN { printf "t=%.2f s", t / 1e9 - s }')
+        sheet_args+=("$captures/frame-$frame-left.png" "$captures/frame-$frame-right.png" "$caption")
+    done < <(sed -n 's/^captured_view frame=\([0-9]*\) view=0 display_time=\([0-9]*\) .*/\1 \2/p' \
+        "$record")
+    if ((${#sheet_args[@]} > 0)); then
+        "$build/tools/contact-sheet/tarvex-contact-sheet" --out "$sheet" --columns 3 \
+            "${sheet_args[@]}"
+    else
+        echo "   no frame was saved" >&2
+        if ((status == 0)); then status=1; fi
+    fi
+}
+
+run_hello_xr "" "$work"
+
+# The same walk with the layer's tracked VIEW spaces: hello_xr's "ViewFront" cube, which it places
+# 2 m in front of the head through a VIEW reference space, is located with the tracked head.
+echo
+echo "== hello_xr again, with trackedviewspace = true in the layer's [OPTIONS]"
+mkdir -p "$work/trackedviewspace"
+cat "$work/TarvexOpenXRConfig.ini" - >"$work/trackedviewspace/TarvexOpenXRConfig.ini" <<'EOF'
+[OPTIONS]
+trackedviewspace = true
+EOF
+run_hello_xr -trackedviewspace "$work/trackedviewspace"
 
 kill -INT "$simulator_pid" 2>/dev/null || true
 wait "$simulator_pid" || true
@@ -143,5 +165,6 @@ echo
 echo "Full demo output with the layer's lines: $layer_log"
 echo "Views the application received:          $out/received-views.txt"
 echo "Picture (top-down, application frame):   $plot"
-echo "hello_xr's frames (left | right eye):     $contact_sheet"
+echo "hello_xr's frames (left | right eye):     $out/hello_xr-contact-sheet.png"
+echo "  the same with trackedviewspace = true:   $out/hello_xr-contact-sheet-trackedviewspace.png"
 exit "$status"
