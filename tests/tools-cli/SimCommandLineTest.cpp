@@ -35,6 +35,8 @@ void ExpectSameOptions(const SimOptions& actual, const SimOptions& expected) {
     EXPECT_EQ(actual.headsetId, expected.headsetId);
     EXPECT_EQ(actual.bodyCount, expected.bodyCount);
     EXPECT_EQ(actual.path.kind, expected.path.kind);
+    EXPECT_DOUBLE_EQ(actual.jitterPositionMm, expected.jitterPositionMm);
+    EXPECT_DOUBLE_EQ(actual.jitterOrientationDegrees, expected.jitterOrientationDegrees);
     const MocapPose& a = actual.path.fixedPose;
     const MocapPose& e = expected.path.fixedPose;
     EXPECT_EQ(std::vector<float>({a.x, a.y, a.z, a.qx, a.qy, a.qz, a.qw}),
@@ -76,95 +78,115 @@ TEST_P(SimCommandLineOptions, SetsWhatTheSwitchesSay) {
 
 INSTANTIATE_TEST_SUITE_P(
     Switches, SimCommandLineOptions,
-    testing::Values(OptionsCase{"Defaults", {}, [](SimOptions&) {}},
-                    OptionsCase{"Network",
-                                {"--bind", "127.0.0.2", "--command-port", "0", "--data-port",
-                                 "65535", "--multicast", "--multicast-group", "224.0.0.1"},
-                                [](SimOptions& o) {
-                                    o.bindAddress = "127.0.0.2";
-                                    o.commandPort = 0;
-                                    o.dataPort = 65535;
-                                    o.multicast = true;
-                                    o.multicastGroup = "224.0.0.1";
-                                }},
-                    OptionsCase{"Stream",
-                                {"--rate", "10000", "--headset-id", "1000000", "--bodies", "64",
-                                 "--clock-offset", "-0.25"},
-                                [](SimOptions& o) {
-                                    o.rateHz = 10000.0;
-                                    o.headsetId = 1000000;
-                                    o.bodyCount = 64;
-                                    o.clockOffsetSeconds = -0.25;
-                                }},
-                    OptionsCase{"SmallestValues",
-                                {"--rate", "0.5", "--headset-id", "1", "--bodies", "1",
-                                 "--truncate-every", "1", "--stop-after", "0"},
-                                [](SimOptions& o) {
-                                    o.rateHz = 0.5;
-                                    o.bodyCount = 1;
-                                    o.truncateEvery = 1;
-                                    o.stopAfterSeconds = 0.0;
-                                }},
-                    OptionsCase{"PoseImpliesFixed",
-                                {"--pose", "0.5,1.6,-0.5,0,0.5,0,0.866"},
-                                [](SimOptions& o) {
-                                    o.path.kind = MocapPathKind::kFixed;
-                                    o.path.fixedPose = {0.5f, 1.6f, -0.5f, 0.0f,
-                                                        0.5f, 0.0f, 0.866f};
-                                }},
-                    OptionsCase{"PoseWithPathFixed",
-                                {"--path", "fixed", "--pose", "1,2,3,0,0,0,1"},
-                                [](SimOptions& o) {
-                                    o.path.kind = MocapPathKind::kFixed;
-                                    o.path.fixedPose = {1, 2, 3, 0, 0, 0, 1};
-                                }},
-                    OptionsCase{"PathFixedKeepsTheDefaultPose",
-                                {"--path", "fixed"},
-                                [](SimOptions& o) { o.path.kind = MocapPathKind::kFixed; }},
-                    OptionsCase{"PathCircle", {"--path", "circle"}, [](SimOptions&) {}},
-                    OptionsCase{"Pause",
-                                {"--pause-after", "1.5", "--pause-for", "2"},
-                                [](SimOptions& o) {
-                                    o.pauseAfterSeconds = 1.5;
-                                    o.pauseForSeconds = 2.0;
-                                }},
-                    OptionsCase{"PauseForBeforePauseAfter",
-                                {"--pause-for", "0", "--pause-after", "0"},
-                                [](SimOptions& o) {
-                                    o.pauseAfterSeconds = 0.0;
-                                    o.pauseForSeconds = 0.0;
-                                }},
-                    OptionsCase{
-                        "Faults",
-                        {"--refuse", "-3", "--answer-subscribe", "long:5", "--answer-unsubscribe",
-                         "silent", "--answer-disconnect", "error:7", "--truncate-every", "10"},
-                        [](SimOptions& o) {
-                            o.refuse = true;
-                            o.refuseCode = -3;
-                            o.subscribeAnswer = {CommandAnswer::Kind::kLong, 5};
-                            o.unsubscribeAnswer = {CommandAnswer::Kind::kSilent, 0};
-                            o.disconnectAnswer = {CommandAnswer::Kind::kError, 7};
-                            o.truncateEvery = 10;
-                        }},
-                    OptionsCase{"AnswersEmptyAndNumber",
-                                {"--answer-subscribe", "empty", "--answer-disconnect", "-2"},
-                                [](SimOptions& o) {
-                                    o.subscribeAnswer = {CommandAnswer::Kind::kEmpty, 0};
-                                    o.disconnectAnswer = {CommandAnswer::Kind::kInt32, -2};
-                                }},
-                    OptionsCase{"Run",
-                                {"--duration", "0.5", "--stop-after", "3", "--log-frames"},
-                                [](SimOptions& o) {
-                                    o.durationSeconds = 0.5;
-                                    o.stopAfterSeconds = 3.0;
-                                    o.logFrames = true;
-                                }},
-                    OptionsCase{"RepeatedSwitchKeepsTheLast",
-                                {"--rate", "100", "--rate", "200"},
-                                [](SimOptions& o) { o.rateHz = 200.0; }},
-                    OptionsCase{"EqualsForm",
-                                {"--headset-id=5", "--bind=127.0.0.1"},
-                                [](SimOptions& o) { o.headsetId = 5; }}),
+    testing::Values(
+        OptionsCase{"Defaults", {}, [](SimOptions&) {}},
+        OptionsCase{"Network",
+                    {"--bind", "127.0.0.2", "--command-port", "0", "--data-port", "65535",
+                     "--multicast", "--multicast-group", "224.0.0.1"},
+                    [](SimOptions& o) {
+                        o.bindAddress = "127.0.0.2";
+                        o.commandPort = 0;
+                        o.dataPort = 65535;
+                        o.multicast = true;
+                        o.multicastGroup = "224.0.0.1";
+                    }},
+        OptionsCase{"Stream",
+                    {"--rate", "10000", "--headset-id", "1000000", "--bodies", "64",
+                     "--clock-offset", "-0.25"},
+                    [](SimOptions& o) {
+                        o.rateHz = 10000.0;
+                        o.headsetId = 1000000;
+                        o.bodyCount = 64;
+                        o.clockOffsetSeconds = -0.25;
+                    }},
+        OptionsCase{"SmallestValues",
+                    {"--rate", "0.5", "--headset-id", "1", "--bodies", "1", "--truncate-every", "1",
+                     "--stop-after", "0"},
+                    [](SimOptions& o) {
+                        o.rateHz = 0.5;
+                        o.bodyCount = 1;
+                        o.truncateEvery = 1;
+                        o.stopAfterSeconds = 0.0;
+                    }},
+        OptionsCase{"PoseImpliesFixed",
+                    {"--pose", "0.5,1.6,-0.5,0,0.5,0,0.866"},
+                    [](SimOptions& o) {
+                        o.path.kind = MocapPathKind::kFixed;
+                        o.path.fixedPose = {0.5f, 1.6f, -0.5f, 0.0f, 0.5f, 0.0f, 0.866f};
+                    }},
+        OptionsCase{"PoseWithPathFixed",
+                    {"--path", "fixed", "--pose", "1,2,3,0,0,0,1"},
+                    [](SimOptions& o) {
+                        o.path.kind = MocapPathKind::kFixed;
+                        o.path.fixedPose = {1, 2, 3, 0, 0, 0, 1};
+                    }},
+        OptionsCase{"PathFixedKeepsTheDefaultPose",
+                    {"--path", "fixed"},
+                    [](SimOptions& o) { o.path.kind = MocapPathKind::kFixed; }},
+        OptionsCase{"PathCircle", {"--path", "circle"}, [](SimOptions&) {}},
+        OptionsCase{"PathOrbit",
+                    {"--path", "orbit"},
+                    [](SimOptions& o) { o.path.kind = MocapPathKind::kOrbit; }},
+        OptionsCase{"JitterAtTheTypicalSizes",
+                    {"--jitter"},
+                    [](SimOptions& o) {
+                        o.jitterPositionMm = 0.2;
+                        o.jitterOrientationDegrees = 0.05;
+                    }},
+        OptionsCase{"JitterPositionAloneKeepsTheOrientationDefault",
+                    {"--jitter-position", "0.5"},
+                    [](SimOptions& o) {
+                        o.jitterPositionMm = 0.5;
+                        o.jitterOrientationDegrees = 0.05;
+                    }},
+        OptionsCase{"JitterOrientationOnly",
+                    {"--jitter", "--jitter-position", "0", "--jitter-orientation", "0.1"},
+                    [](SimOptions& o) {
+                        o.jitterPositionMm = 0.0;
+                        o.jitterOrientationDegrees = 0.1;
+                    }},
+        OptionsCase{"Pause",
+                    {"--pause-after", "1.5", "--pause-for", "2"},
+                    [](SimOptions& o) {
+                        o.pauseAfterSeconds = 1.5;
+                        o.pauseForSeconds = 2.0;
+                    }},
+        OptionsCase{"PauseForBeforePauseAfter",
+                    {"--pause-for", "0", "--pause-after", "0"},
+                    [](SimOptions& o) {
+                        o.pauseAfterSeconds = 0.0;
+                        o.pauseForSeconds = 0.0;
+                    }},
+        OptionsCase{"Faults",
+                    {"--refuse", "-3", "--answer-subscribe", "long:5", "--answer-unsubscribe",
+                     "silent", "--answer-disconnect", "error:7", "--truncate-every", "10"},
+                    [](SimOptions& o) {
+                        o.refuse = true;
+                        o.refuseCode = -3;
+                        o.subscribeAnswer = {CommandAnswer::Kind::kLong, 5};
+                        o.unsubscribeAnswer = {CommandAnswer::Kind::kSilent, 0};
+                        o.disconnectAnswer = {CommandAnswer::Kind::kError, 7};
+                        o.truncateEvery = 10;
+                    }},
+        OptionsCase{"AnswersEmptyAndNumber",
+                    {"--answer-subscribe", "empty", "--answer-disconnect", "-2"},
+                    [](SimOptions& o) {
+                        o.subscribeAnswer = {CommandAnswer::Kind::kEmpty, 0};
+                        o.disconnectAnswer = {CommandAnswer::Kind::kInt32, -2};
+                    }},
+        OptionsCase{"Run",
+                    {"--duration", "0.5", "--stop-after", "3", "--log-frames"},
+                    [](SimOptions& o) {
+                        o.durationSeconds = 0.5;
+                        o.stopAfterSeconds = 3.0;
+                        o.logFrames = true;
+                    }},
+        OptionsCase{"RepeatedSwitchKeepsTheLast",
+                    {"--rate", "100", "--rate", "200"},
+                    [](SimOptions& o) { o.rateHz = 200.0; }},
+        OptionsCase{"EqualsForm",
+                    {"--headset-id=5", "--bind=127.0.0.1"},
+                    [](SimOptions& o) { o.headsetId = 5; }}),
     [](const testing::TestParamInfo<OptionsCase>& test) { return std::string(test.param.name); });
 
 struct ErrorCase {
@@ -267,7 +289,16 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"PoseAgainstCircle",
                   {"--pose", "0,1.7,0,0,0,0,1", "--path", "circle"},
                   "--pose sets a fixed pose; it cannot go with --path circle"},
-        ErrorCase{"UnknownPath", {"--path", "walk"}, "--path: walk not in {circle,fixed}"},
+        ErrorCase{"PoseAgainstOrbit",
+                  {"--path", "orbit", "--pose", "0,1.7,0,0,0,0,1"},
+                  "--pose sets a fixed pose; it cannot go with --path orbit"},
+        ErrorCase{"UnknownPath", {"--path", "walk"}, "--path: walk not in {circle,orbit,fixed}"},
+        ErrorCase{"NegativeJitter",
+                  {"--jitter-position", "-0.1"},
+                  "--jitter-position: '-0.1' is not a number from 0 to 100"},
+        ErrorCase{"HugeOrientationJitter",
+                  {"--jitter-orientation", "45"},
+                  "--jitter-orientation: '45' is not a number from 0 to 10"},
         ErrorCase{"BadAnswer",
                   {"--answer-subscribe", "error:0"},
                   "--answer-subscribe: 'error:0' is not an answer (N, empty, long:N, error:N or "
@@ -296,6 +327,9 @@ TEST(SimCommandLine, HelpNamesEverySwitch) {
                                  "--bodies",
                                  "--path",
                                  "--pose",
+                                 "--jitter",
+                                 "--jitter-position",
+                                 "--jitter-orientation",
                                  "--clock-offset",
                                  "--refuse",
                                  "--answer-subscribe",

@@ -20,9 +20,13 @@ struct MocapPose {
 // 20 s, facing along the walk, with a sinusoidal head turn of +-30 degrees at 0.25 Hz.
 MocapPose CircleWalkPose(double seconds);
 
-enum class MocapPathKind { kFixed, kCircleWalk };
+// The same circle at the same pace, facing its centre and looking down at the floor there, so
+// that whatever stands at the origin stays in view and is seen from every side in one lap.
+MocapPose OrbitPose(double seconds);
 
-// A path the simulator moves the headset along: either one fixed pose or the circle walk.
+enum class MocapPathKind { kFixed, kCircleWalk, kOrbit };
+
+// A path the simulator moves the headset along: one fixed pose, the circle walk or the orbit.
 struct MocapPath {
     MocapPathKind kind = MocapPathKind::kCircleWalk;
     MocapPose fixedPose{0.0f, 1.7f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f};
@@ -35,3 +39,10 @@ inline constexpr double kHeadHeightMetres = 1.7;
 inline constexpr double kLapSeconds = 20.0;
 inline constexpr double kHeadTurnDegrees = 30.0;
 inline constexpr double kHeadTurnHertz = 0.25;
+
+// The orbit's downward pitch: the line of sight from 1.7 m height at 1.5 m from the centre meets
+// the floor at the centre, atan(1.7 / 1.5).
+inline constexpr double kOrbitPitchDegrees = 48.5763;
+
+// The name a path goes by on the command line and in the simulator's first line.
+const char* MocapPathName(MocapPathKind kind);

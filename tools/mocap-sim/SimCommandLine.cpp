@@ -8,6 +8,7 @@
 #include "TarvexVersion.h"
 #include "standins/orvix/UdpSocket.h"
 #include "tools/mocap-sim/CommandLineChecks.h"
+#include "tools/mocap-sim/PoseJitter.h"
 
 namespace {
 
@@ -166,9 +167,11 @@ SimCommandLine ParseSimCommandLine(int argc, const char* const* argv) {
     CLI::Option* path =
         app.add_option("--path", pathName,
                        "headset path (default circle: 1.5 m radius at 1.7 m\nheight, one lap per "
-                       "20 s, head turns of +-30 degrees at\n0.25 Hz)")
-            ->type_name("circle|fixed")
-            ->check(CLI::IsMember({"circle", "fixed"}).description(""))
+                       "20 s, facing along the walk, head\nturns of +-30 degrees at 0.25 Hz; "
+                       "orbit: the same circle\nfacing its centre, looking down at the floor "
+                       "there\n(48.6 degrees))")
+            ->type_name("circle|orbit|fixed")
+            ->check(CLI::IsMember({"circle", "orbit", "fixed"}).description(""))
             ->group("Stream");
     std::string poseText;
     CLI::Option* pose = app.add_option("--pose", poseText,
@@ -177,6 +180,30 @@ SimCommandLine ParseSimCommandLine(int argc, const char* const* argv) {
                             ->type_name("X,Y,Z,QX,QY,QZ,QW")
                             ->check(APose())
                             ->group("Stream");
+    // Optical systems typically show noise of this order; the real size depends on the cameras,
+    // their calibration, the marker layout and the distance.
+    bool jitter = false;
+    CLI::Option* jitterFlag =
+        app.add_flag("--jitter", jitter,
+                     "add measurement noise to the headset's pose, of the order\nan optical "
+                     "system typically shows: 0.2 mm RMS in\nposition, 0.05 degree RMS in "
+                     "orientation")
+            ->group("Stream");
+    double jitterPositionMm = kDefaultJitterPositionMm;
+    CLI::Option* jitterPosition =
+        app.add_option("--jitter-position", jitterPositionMm,
+                       "RMS length of the position noise (implies --jitter;\ndefault 0.2, 0: none)")
+            ->type_name("MM")
+            ->check(Number({0.0, true, 100.0}))
+            ->group("Stream");
+    double jitterOrientationDegrees = kDefaultJitterOrientationDegrees;
+    CLI::Option* jitterOrientation =
+        app.add_option("--jitter-orientation", jitterOrientationDegrees,
+                       "RMS angle of the orientation noise (implies --jitter;\ndefault 0.05, 0: "
+                       "none)")
+            ->type_name("DEG")
+            ->check(Number({0.0, true, 10.0}))
+            ->group("Stream");
     app.add_option("--clock-offset", options.clockOffsetSeconds,
                    "add this to every host timestamp, as a server whose\nclock differs from the "
                    "client's would")
@@ -241,11 +268,15 @@ SimCommandLine ParseSimCommandLine(int argc, const char* const* argv) {
             result.exitCode = kSimExitBadArguments;
             return result;
     }
+    if (jitterFlag->count() > 0 || jitterPosition->count() > 0 || jitterOrientation->count() > 0) {
+        options.jitterPositionMm = jitterPositionMm;
+        options.jitterOrientationDegrees = jitterOrientationDegrees;
+    }
     if (pose->count() > 0) {
-        if (path->count() > 0 && pathName == "circle") {
+        if (path->count() > 0 && pathName != "fixed") {
             result.message = std::string(kProgram) +
-                             ": --pose sets a fixed pose; it cannot go with --path circle "
-                             "(see --help)\n";
+                             ": --pose sets a fixed pose; it cannot go with --path " + pathName +
+                             " (see --help)\n";
             result.exitCode = kSimExitBadArguments;
             return result;
         }
@@ -253,6 +284,8 @@ SimCommandLine ParseSimCommandLine(int argc, const char* const* argv) {
         options.path.kind = MocapPathKind::kFixed;
     } else if (pathName == "fixed") {
         options.path.kind = MocapPathKind::kFixed;
+    } else if (pathName == "orbit") {
+        options.path.kind = MocapPathKind::kOrbit;
     }
     result.run = true;
     return result;

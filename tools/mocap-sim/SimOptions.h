@@ -31,6 +31,9 @@ struct SimOptions {
     int32_t headsetId = 1;
     int bodyCount = 4;
     MocapPath path;
+    // Noise on the headset's pose, RMS sizes (PoseJitter.h); zero: exact poses.
+    double jitterPositionMm = 0.0;
+    double jitterOrientationDegrees = 0.0;
     bool refuse = false;
     int32_t refuseCode = 0;
     CommandAnswer subscribeAnswer;    // "SubscribeToData"

@@ -14,6 +14,8 @@ constexpr size_t kMaxClients = 64;
 constexpr int kCommandPollMs = 20;
 constexpr int32_t kUnknownCommandCode = 1;
 const char* const kServerName = "tarvex-mocap-sim";
+// Every run draws the same noise, so that runs can be compared.
+constexpr uint64_t kJitterSeed = 20240611;
 
 std::string FormatSeconds(double seconds) {
     char text[64];
@@ -38,7 +40,9 @@ std::vector<uint8_t> Int32Bytes(int32_t value, size_t size) {
 }  // namespace
 
 SimServer::SimServer(SimOptions options, LogSink log)
-    : options_(std::move(options)), log_(std::move(log)) {}
+    : options_(std::move(options)),
+      log_(std::move(log)),
+      jitter_(options_.jitterPositionMm, options_.jitterOrientationDegrees, kJitterSeed) {}
 
 SimServer::~SimServer() {
     Stop();
@@ -87,7 +91,11 @@ bool SimServer::Start(std::string* error) {
              : std::string("unicast")) +
         " at " + FormatRate(options_.rateHz) + " Hz; headset id " +
         std::to_string(options_.headsetId) + " of " + std::to_string(options_.bodyCount) +
-        " bodies; path " + (options_.path.kind == MocapPathKind::kFixed ? "fixed" : "circle") +
+        " bodies; path " + MocapPathName(options_.path.kind) +
+        (options_.jitterPositionMm > 0.0 || options_.jitterOrientationDegrees > 0.0
+             ? "; jitter " + FormatRate(options_.jitterPositionMm) + " mm, " +
+                   FormatRate(options_.jitterOrientationDegrees) + " deg RMS"
+             : std::string()) +
         (options_.clockOffsetSeconds != 0.0
              ? "; clock offset " + FormatSeconds(options_.clockOffsetSeconds) + " s"
              : std::string()));
@@ -344,7 +352,7 @@ void SimServer::SendFrame(uint32_t frameNumber, double scheduledSeconds) {
         body.meanError = 0.0002f;
         body.params = 1;  // tracked
         if (i == headsetIndex) {
-            const MocapPose pose = options_.path.PoseAt(pathSeconds);
+            const MocapPose pose = jitter_.Apply(options_.path.PoseAt(pathSeconds));
             body.id = options_.headsetId;
             body.x = pose.x;
             body.y = pose.y;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "standins/orvix/UdpSocket.h"
+#include "tools/mocap-sim/PoseJitter.h"
 #include "tools/mocap-sim/SimOptions.h"
 
 struct SimSummary {
@@ -75,6 +76,7 @@ private:
     uint32_t bindAddress_ = 0;
     uint32_t group_ = 0;
     double startSeconds_ = 0.0;
+    PoseJitter jitter_;  // the stream thread's only
 
     mutable std::mutex clientsMutex_;
     std::vector<Client> clients_;
