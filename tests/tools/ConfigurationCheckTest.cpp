@@ -186,4 +186,48 @@ TEST_F(ConfigurationCheckTest, AnEyeDistanceInMetresIsNamedAsSuch) {
               std::string::npos);
 }
 
+// The options are said only when the section turns one on, or when the layer would ignore it.
+TEST_F(ConfigurationCheckTest, OptionsAreReportedWhenOnOrRefused) {
+    struct Case {
+        std::string section;
+        int lines;  // 0: no options line
+        Verdict verdict;
+        std::vector<std::string> details;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"", 0, Verdict::kInfo, {}, ""},
+        {"[OPTIONS]\npredictdisplaytime = false\n", 0, Verdict::kInfo, {}, ""},
+        {"[OPTIONS]\npredictdisplaytime = true\ntrackinglossms = 100\n",
+         1,
+         Verdict::kInfo,
+         {"predictdisplaytime = true (at most 50 ms ahead)", "trackinglossms     = 100"},
+         "options on, beyond the specified behaviour:"},
+        {"[OPTIONS]\ntrackedviewspace = yes\n",
+         1,
+         Verdict::kInfo,
+         {"trackedviewspace   = true"},
+         "options on, beyond the specified behaviour:"},
+        {"[OPTIONS]\nmaxpredictionms = 900\n",
+         1,
+         Verdict::kWarn,
+         {},
+         "the layer ignores the [OPTIONS] section: option 'maxpredictionms' must lie between 0 "
+         "and 200."},
+    };
+    for (const Case& c : cases) {
+        WriteFile(FilePath(), SettingsText() + c.section);
+        Report report;
+        ASSERT_TRUE(Check(report)) << c.section;
+        const std::vector<CheckLine> lines = LinesOf(report, "options");
+        ASSERT_EQ(static_cast<int>(lines.size()), c.lines) << c.section;
+        if (c.lines == 1) {
+            EXPECT_EQ(lines[0].verdict, c.verdict) << c.section;
+            EXPECT_EQ(lines[0].message, c.message) << c.section;
+            EXPECT_EQ(lines[0].details, c.details) << c.section;
+        }
+        EXPECT_TRUE(report.Passed()) << "options never fail the check: " << c.section;
+    }
+}
+
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "ini/IniFile.h"
 #include "tools/check/SettingTexts.h"
+#include "tracking/LayerOptions.h"
 
 namespace {
 
@@ -67,6 +68,35 @@ void ReportSettingTexts(const IniFile& ini, const TrackingSettings& settings, Re
     report.Facts(kSection)["questionable_texts"] = std::move(texts);
 }
 
+// The [OPTIONS] section: said only when it turns something on or is refused, so that a plain
+// setup reads as before.
+void ReportOptions(const IniFile& ini, Report& report) {
+    JsonValue& facts = report.Facts(kSection)["options"];
+    try {
+        const LayerOptions options = ReadLayerOptions(ini);
+        facts = {{"predictdisplaytime", options.predictDisplayTime},
+                 {"maxpredictionms", static_cast<double>(options.maxPredictionMs)},
+                 {"trackedviewspace", options.trackedViewSpace},
+                 {"trackinglossms", static_cast<double>(options.trackingLossMs)}};
+        if (!options.AnyOn()) {
+            return;
+        }
+        std::istringstream lines(DescribeLayerOptions(options));
+        std::string heading;
+        std::getline(lines, heading);
+        CheckLine& line = report.Add(kSection, "options", Verdict::kInfo,
+                                     "options on, beyond the specified behaviour:");
+        for (std::string detail; std::getline(lines, detail);) {
+            line.details.push_back(detail.substr(detail.find_first_not_of(' ')));
+        }
+    } catch (const std::runtime_error& error) {
+        facts = {{"error", error.what()}};
+        report.Add(kSection, "options", Verdict::kWarn,
+                   std::string("the layer ignores the [OPTIONS] section: ") + error.what(),
+                   "correct the option, or remove the section to run without options");
+    }
+}
+
 }  // namespace
 
 std::optional<TrackingSettings> CheckConfiguration(Report& report) {
@@ -88,6 +118,7 @@ std::optional<TrackingSettings> CheckConfiguration(Report& report) {
         const TrackingSettings settings = ReadTrackingSettings(ini);
         ReportSettings(settings, report);
         ReportSettingTexts(ini, settings, report);
+        ReportOptions(ini, report);
         return settings;
     } catch (const std::runtime_error& error) {
         const std::string message = error.what();
