@@ -395,11 +395,11 @@ struct PredictionCase {
     const char* name;
     const char* options;
     bool runtimeConverts;
-    // Where the received heads lie on the path relative to the xrLocateViews call: at the display
-    // time, or else `shift` seconds from the call, give or take the tolerance.
-    bool atDisplayTime;
-    double shift;
-    double tolerance;
+    // Where the received heads may lie on the path, in seconds from the xrLocateViews call, or
+    // from the display time when `fromDisplayTime`.
+    bool fromDisplayTime;
+    double earliest;
+    double latest;
     size_t predictionOffLines;
 };
 
@@ -441,8 +441,9 @@ TEST_P(Prediction, ReceivedHeadsLieOnThePathWhereExpected) {
     EXPECT_NEAR(displayAhead, kDisplayDelayMs * 1e-3, 0.005);
 
     const TimeShift shift = FitTimeShift(heads, -0.1, 0.15);
-    const double expected = predictionCase.atDisplayTime ? displayAhead : predictionCase.shift;
-    EXPECT_NEAR(shift.seconds, expected, predictionCase.tolerance);
+    const double origin = predictionCase.fromDisplayTime ? displayAhead : 0.0;
+    EXPECT_GE(shift.seconds, origin + predictionCase.earliest);
+    EXPECT_LE(shift.seconds, origin + predictionCase.latest);
     // The heads follow the path closely at that shift. A straight line through the newest frames
     // misses the head turn's curvature by up to a few tenths of a degree 60 ms ahead; a shift
     // 10 ms off would leave about 0.3 degrees.
@@ -453,23 +454,23 @@ TEST_P(Prediction, ReceivedHeadsLieOnThePathWhereExpected) {
 }
 
 // Unpredicted, a head is the newest frame's: captured on average half a frame period (240 Hz)
-// before the call, and at most about a period and a delivery. Clamped, it lies the maximum past
-// the newest frame.
+// before the call, more with delivery on a loaded machine. Predicted, it is at the display time
+// whatever the frame's age. Clamped, it lies the maximum past the newest frame.
 INSTANTIATE_TEST_SUITE_P(
     Cases, Prediction,
-    ::testing::Values(PredictionCase{"NoOptions", "", true, false, -0.003, 0.004, 0},
+    ::testing::Values(PredictionCase{"NoOptions", "", true, false, -0.015, 0.001, 0},
                       PredictionCase{"ToTheDisplayTime",
                                      "[OPTIONS]\npredictdisplaytime = true\n"
                                      "maxpredictionms = 100\n",
-                                     true, true, 0.0, 0.004, 0},
+                                     true, true, -0.004, 0.004, 0},
                       PredictionCase{"ClampedToTheMaximum",
                                      "[OPTIONS]\npredictdisplaytime = true\n"
                                      "maxpredictionms = 20\n",
-                                     true, false, 0.017, 0.004, 0},
+                                     true, false, 0.005, 0.021, 0},
                       PredictionCase{"RuntimeWithoutConversion",
                                      "[OPTIONS]\npredictdisplaytime = true\n"
                                      "maxpredictionms = 100\n",
-                                     false, false, -0.003, 0.004, 1}),
+                                     false, false, -0.015, 0.001, 1}),
     [](const ::testing::TestParamInfo<PredictionCase>& param) { return param.param.name; });
 
 // ---- One head: the VIEW space located with xrLocateSpace ----
