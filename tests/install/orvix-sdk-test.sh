@@ -33,6 +33,17 @@ cached() {
     sed -n "s/^$1:[A-Z]*=//p" "$2/CMakeCache.txt"
 }
 
+# The simulator first: the ports are taken for the whole test, and a busy port ends it before
+# the build.
+"$simulator" --pose -1,1.5,-2,0,0.2588190,0,0.9659258 >"$work/simulator.out" 2>&1 &
+simulator_pid=$!
+for _ in $(seq 100); do
+    grep -q "started at monotonic" "$work/simulator.out" && break
+    kill -0 "$simulator_pid" 2>/dev/null || fail "the simulator stopped: $(cat "$work/simulator.out")"
+    sleep 0.1
+done
+grep -q "started at monotonic" "$work/simulator.out" || fail "the simulator did not start"
+
 echo "-- the stand-in installed as an SDK"
 cmake --install "$build" --component orvix_standin_sdk --prefix "$work/sdk" >/dev/null
 sdk_library=$work/sdk/lib/libOrvixLib.a
@@ -75,14 +86,6 @@ library_path=$(sed -n 's/.*"library_path": *"\([^"]*\)".*/\1/p' "$manifest")
     fail "library_path '$library_path' does not lead to $library"
 
 echo "-- the installed layer in the demo, against the simulator"
-"$simulator" --pose -1,1.5,-2,0,0.2588190,0,0.9659258 >"$work/simulator.out" 2>&1 &
-simulator_pid=$!
-for _ in $(seq 100); do
-    grep -q "started at monotonic" "$work/simulator.out" && break
-    kill -0 "$simulator_pid" 2>/dev/null || fail "the simulator stopped: $(cat "$work/simulator.out")"
-    sleep 0.1
-done
-grep -q "started at monotonic" "$work/simulator.out" || fail "the simulator did not start"
 mkdir -p "$work/config" "$work/none"
 cp "$source/install/TarvexOpenXRConfig.ini" "$work/config/"
 status=0
