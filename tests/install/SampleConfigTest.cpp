@@ -4,9 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
 #include <string>
 
+#include "TestSupport.h"
 #include "ini/IniFile.h"
+#include "tracking/LayerOptions.h"
 
 namespace {
 
@@ -48,6 +54,28 @@ TEST(SampleConfiguration, ControllerOverridesOff) {
 // The comments document the keys by name; none of them may turn into a setting of its own.
 TEST(SampleConfiguration, HoldsExactlyTheNineSettings) {
     EXPECT_EQ(Sample().getSection("SETTINGS").size(), 9u);
+}
+
+// The options are documented commented out: as shipped, none is on; with the "; " of the
+// section and option lines removed, as the file tells users to do, the layer reads every one.
+TEST(SampleConfiguration, OptionsAreOffAndReadyToSwitchOn) {
+    EXPECT_FALSE(ReadLayerOptions(Sample()).AnyOn());
+
+    std::ifstream shipped(TARVEX_SAMPLE_CONFIG, std::ios::binary);
+    std::ostringstream text;
+    text << shipped.rdbuf();
+    const std::regex commentedOut(R"(^; (\[OPTIONS\]|[a-z]+ = [^ ]+)$)", std::regex::multiline);
+    const std::string uncommented = std::regex_replace(text.str(), commentedOut, "$1");
+    const std::filesystem::path folder = MakeTemporaryDirectory();
+    std::ofstream(folder / "TarvexOpenXRConfig.ini", std::ios::binary) << uncommented;
+
+    const LayerOptions options =
+        ReadLayerOptions(IniFile((folder / "TarvexOpenXRConfig.ini").string()));
+    EXPECT_TRUE(options.predictDisplayTime);
+    EXPECT_EQ(options.maxPredictionMs, 50.0f);
+    EXPECT_TRUE(options.trackedViewSpace);
+    EXPECT_EQ(options.trackingLossMs, 100.0f);
+    std::filesystem::remove_all(folder);
 }
 
 }  // namespace
