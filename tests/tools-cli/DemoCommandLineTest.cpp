@@ -44,6 +44,9 @@ TEST_P(DemoCommandLineOptions, SetsWhatTheSwitchesSay) {
     EXPECT_EQ(actual.plotPath, expected.plotPath);
     EXPECT_EQ(actual.runtimeRecordPath, expected.runtimeRecordPath);
     EXPECT_EQ(actual.dumpViewsPath, expected.dumpViewsPath);
+    EXPECT_EQ(actual.errorsPath, expected.errorsPath);
+    EXPECT_EQ(actual.compareErrorsPath, expected.compareErrorsPath);
+    EXPECT_EQ(actual.label, expected.label);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -62,6 +65,16 @@ INSTANTIATE_TEST_SUITE_P(
                         o.pathStart = 1234.5;
                         o.plotPath = "out/views.svg";
                         o.dumpViewsPath = "out/received-views.txt";
+                    }},
+        // The main job's run with prediction, drawn beside the run without.
+        OptionsCase{"ComparedErrors",
+                    {"--path-start", "10", "--errors", "on.txt", "--compare-errors", "off.txt",
+                     "--label", "prediction on"},
+                    [](demo::DemoOptions& o) {
+                        o.pathStart = 10.0;
+                        o.errorsPath = "on.txt";
+                        o.compareErrorsPath = "off.txt";
+                        o.label = "prediction on";
                     }},
         OptionsCase{"NegativePathStart",
                     {"--path-start", "-2"},
@@ -98,6 +111,12 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         ErrorCase{"UnknownSwitch", {"--bogus"}, "unknown switch --bogus"},
         ErrorCase{"StrayArgument", {"20"}, "unexpected argument '20'"},
+        ErrorCase{
+            "ErrorsWithoutPathStart", {"--errors", "e.txt"}, "--errors requires --path-start"},
+        ErrorCase{"CompareWithoutPathStart",
+                  {"--compare-errors", "e.txt"},
+                  "--compare-errors requires --path-start"},
+        ErrorCase{"EmptyLabel", {"--label="}, "--label needs a value (TEXT)"},
         ErrorCase{"MissingValue", {"--frames", "3", "--seconds"}, "--seconds needs a value (S)"},
         ErrorCase{"EmptyPlot", {"--plot="}, "--plot needs a value (FILE)"},
         ErrorCase{"ZeroFrames", {"--frames", "0"}, "--frames: '0' is not an integer of at least 1"},

@@ -43,12 +43,13 @@ DemoCommandLine ParseDemoCommandLine(int argc, const char* const* argv) {
                                ->check(tools::Number({0.0, false}));
     frames->excludes(seconds);
     seconds->excludes(frames);
-    app.add_option_function<double>(
-           "--path-start", [&options](double start) { options.pathStart = start; },
-           "the simulator's start time (monotonic seconds, its first\nline): compare the "
-           "received head with the simulator's circle\nwalk")
-        ->type_name("S")
-        ->check(tools::Number({}));
+    CLI::Option* pathStart =
+        app.add_option_function<double>(
+               "--path-start", [&options](double start) { options.pathStart = start; },
+               "the simulator's start time (monotonic seconds, its first\nline): compare the "
+               "received head with the simulator's circle\nwalk")
+            ->type_name("S")
+            ->check(tools::Number({}));
     app.add_option("--plot", options.plotPath,
                    "where to write the top-down SVG (default\ntarvex-demo-views.svg)")
         ->type_name("FILE")
@@ -65,6 +66,26 @@ DemoCommandLine ParseDemoCommandLine(int argc, const char* const* argv) {
                    "px,py,pz,qx,qy,qz,qw)")
         ->type_name("FILE")
         ->check(NotEmpty());
+
+    app.add_option("--errors", options.errorsPath,
+                   "write the error at display time of every frame, for a\nlater run's "
+                   "--compare-errors")
+        ->type_name("FILE")
+        ->check(NotEmpty())
+        ->needs(pathStart);
+    app.add_option("--compare-errors", options.compareErrorsPath,
+                   "draw the errors another run wrote with --errors beside\nthis run's in the "
+                   "picture's error panel")
+        ->type_name("FILE")
+        ->check(NotEmpty())
+        ->needs(pathStart);
+    app.add_option("--label", options.label,
+                   "this run's name in the error panel and the --errors file\n(default \"this "
+                   "run\")")
+        ->type_name("TEXT")
+        ->check(CLI::Validator(
+            [](std::string& text) { return text.empty() ? "the label is empty" : std::string(); },
+            ""));
 
     switch (tools::ParseCommandLine(app, argc, argv, &result.message)) {
         case tools::ParseOutcome::kRun:

@@ -11,8 +11,11 @@ struct DemoOptions {
     double seconds = 10.0;
     std::optional<double> pathStart;  // simulator's start on the monotonic clock, in seconds
     std::string plotPath = "tarvex-demo-views.svg";
-    std::string runtimeRecordPath;  // empty: the stand-in runtime's variable, or a default
-    std::string dumpViewsPath;      // empty: the received views are not written out
+    std::string runtimeRecordPath;   // empty: the stand-in runtime's variable, or a default
+    std::string dumpViewsPath;       // empty: the received views are not written out
+    std::string errorsPath;          // empty: the errors at display time are not written out
+    std::string compareErrorsPath;   // another run's errors, drawn beside this run's
+    std::string label = "this run";  // this run's name in the picture and the errors file
 };
 
 // Exit codes, so scripts can tell the cases apart.

@@ -225,8 +225,8 @@ private:
         if (viewCount != 2 || (viewState.viewStateFlags & kPoseValid) != kPoseValid) {
             return false;
         }
-        result.samples.push_back(
-            {callSeconds, frameState.predictedDisplayTime, views[0].pose, views[1].pose});
+        result.samples.push_back({callSeconds, frameState.predictedDisplayTime, views[0].pose,
+                                  views[1].pose, viewState.viewStateFlags});
 
         uint32_t imageIndex = 0;
         XrSwapchainImageAcquireInfo acquireInfo{};

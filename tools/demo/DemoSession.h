@@ -18,6 +18,7 @@ struct ViewSample {
     XrTime displayTime = 0;
     XrPosef left{};
     XrPosef right{};
+    XrViewStateFlags viewStateFlags = 0;
 };
 
 enum class RunOutcome { kCompleted, kNoReferenceSpace, kFailed };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "tools/demo/Statistics.h"
 #include "tools/mocap-sim/MocapPath.h"
 
 namespace demo {
@@ -115,13 +116,6 @@ double FitCommonLag(const std::vector<Head>& all) {
     }
     return GoldenMinimum(best - kFitLagStep, best + kFitLagStep, 1e-6,
                          [&](double lag) { return FitCost(heads, lag); });
-}
-
-double Percentile(std::vector<double> values, double fraction) {
-    std::sort(values.begin(), values.end());
-    const auto index =
-        static_cast<size_t>(std::ceil(fraction * static_cast<double>(values.size())));
-    return values[std::min(values.size() - 1, index == 0 ? 0 : index - 1)];
 }
 
 }  // namespace

@@ -156,6 +156,19 @@ void PrintSummary(const SummaryInput& input) {
     } else {
         std::printf("  lag behind the simulator's path: not measured (no --path-start)\n");
     }
+    if (input.displayError) {
+        const DisplayErrorReport& error = *input.displayError;
+        std::printf(
+            "  error at display time: position median %.2f mm, 99th percentile %.2f mm; rotation "
+            "median %.3f deg, 99th percentile %.3f deg (%zu frames; display %.1f ms after the "
+            "call, median)\n",
+            error.positionMedianMm, error.positionP99Mm, error.rotationMedianDegrees,
+            error.rotationP99Degrees, error.frames, error.displayAheadMedianMs);
+    } else {
+        std::printf("  error at display time: not measured (no --path-start)\n");
+    }
+    std::printf("  tracking lost (views without the tracked bits): %zu of %zu frames\n",
+                input.untrackedFrames, run.samples.size());
     if (!input.plotPath.empty()) {
         std::printf("  plot: %s\n", input.plotPath.c_str());
     } else {

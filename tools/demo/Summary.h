@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "tools/demo/DemoSession.h"
+#include "tools/demo/DisplayError.h"
 #include "tools/demo/PathAnalysis.h"
 #include "tools/demo/RuntimeRecord.h"
 
@@ -19,7 +20,9 @@ struct SummaryInput {
     const std::vector<RecordedViews>* runtimeLocated = nullptr;
     const std::vector<RecordedViews>* runtimeSubmitted = nullptr;
     std::optional<LagReport> lag;
-    std::string plotPath;  // empty: no plot was written
+    std::optional<DisplayErrorReport> displayError;
+    size_t untrackedFrames = 0;  // frames whose views lacked the tracked bits
+    std::string plotPath;        // empty: no plot was written
 };
 
 void PrintSummary(const SummaryInput& input);

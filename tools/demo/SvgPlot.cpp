@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <limits>
 
+#include "tools/demo/ErrorPanel.h"
+
 namespace demo {
 namespace {
 
@@ -98,7 +100,7 @@ bool WritePlot(const std::string& file, const PlotInput& input) {
                  "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.0f\" height=\"%.0f\" "
                  "font-family=\"sans-serif\" font-size=\"14\">\n"
                  "<rect width=\"100%%\" height=\"100%%\" fill=\"white\"/>\n",
-                 kSize, kSize + 60.0);
+                 kSize, kSize + 60.0 + (input.errorSeries.empty() ? 0.0 : kErrorPanelHeight));
     if (!input.path.empty()) {
         std::fprintf(out,
                      "<polyline fill=\"none\" stroke=\"#1f77b4\" stroke-width=\"2\" points=\"");
@@ -133,10 +135,13 @@ bool WritePlot(const std::string& file, const PlotInput& input) {
         "<text x=\"10\" y=\"%.0f\" fill=\"#1f77b4\">simulator headset path</text>\n"
         "<text x=\"200\" y=\"%.0f\" fill=\"#d62728\">left eye received</text>\n"
         "<text x=\"350\" y=\"%.0f\" fill=\"#2ca02c\">right eye received</text>\n"
-        "<text x=\"510\" y=\"%.0f\" fill=\"#7f7f7f\">runtime's own eyes</text>\n"
-        "</svg>\n",
+        "<text x=\"510\" y=\"%.0f\" fill=\"#7f7f7f\">runtime's own eyes</text>\n",
         input.caption.c_str(), kSize + 45.0, kHeadMarkSeconds, kSize + 25.0, kSize + 25.0,
         kSize + 25.0, kSize + 25.0);
+    if (!input.errorSeries.empty()) {
+        WriteErrorPanel(out, kSize + 60.0, kSize, input.errorSeries);
+    }
+    std::fprintf(out, "</svg>\n");
     return std::fclose(out) == 0;
 }
 

@@ -3,9 +3,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <utility>
 
 #include "tools/demo/DemoOptions.h"
 #include "tools/demo/DemoSession.h"
+#include "tools/demo/DisplayError.h"
+#include "tools/demo/ErrorSeriesFile.h"
 #include "tools/demo/PathAnalysis.h"
 #include "tools/demo/RuntimeRecord.h"
 #include "tools/demo/Summary.h"
@@ -28,6 +31,25 @@ std::string ChooseRuntimeRecord(const demo::DemoOptions& options) {
     }
     setenv(kRuntimeRecordVariable, path.c_str(), 1);
     return path;
+}
+
+// This run's errors at display time into the picture's panel (after another run's, to compare
+// with) and into the errors file.
+void AddErrorSeries(const demo::DemoOptions& options, const demo::DisplayErrorReport& errors,
+                    demo::PlotInput& plot) {
+    const demo::ErrorSeries series{options.label, errors.frameErrors};
+    if (!options.errorsPath.empty() && !demo::WriteErrorSeries(options.errorsPath, series)) {
+        std::printf("tarvex-demo: cannot write %s\n", options.errorsPath.c_str());
+    }
+    if (!options.compareErrorsPath.empty()) {
+        if (auto other = demo::ReadErrorSeries(options.compareErrorsPath)) {
+            plot.errorSeries.push_back(std::move(*other));
+        } else {
+            std::printf("tarvex-demo: cannot read the errors in %s\n",
+                        options.compareErrorsPath.c_str());
+        }
+    }
+    plot.errorSeries.push_back(series);
 }
 
 }  // namespace
@@ -76,6 +98,7 @@ int main(int argc, char** argv) {
     summary.run = &run;
     summary.runtimeLocated = &record.Located();
     summary.runtimeSubmitted = &record.Submitted();
+    summary.untrackedFrames = demo::CountUntrackedFrames(run.samples);
 
     demo::PlotInput plot;
     plot.samples = &run.samples;
@@ -84,6 +107,11 @@ int main(int argc, char** argv) {
     }
     if (options->pathStart) {
         summary.lag = demo::AnalyseLag(run.samples, *options->pathStart);
+        if (summary.lag) {
+            summary.displayError = demo::MeasureDisplayError(run.samples, *options->pathStart,
+                                                             summary.lag->alignmentYaw);
+            AddErrorSeries(*options, *summary.displayError, plot);
+        }
         if (summary.lag && !run.samples.empty()) {
             plot.path = demo::PathInApplicationFrame(
                 summary.lag->alignmentYaw, run.samples.front().callSeconds - *options->pathStart,
