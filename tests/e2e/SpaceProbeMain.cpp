@@ -7,8 +7,8 @@
 //         view_in_local=<pose> view_in_local_flags=<n> local_in_view=<pose> local_in_view_flags=<n>
 //
 // (one line), `call` in seconds on the monotonic clock when xrLocateViews was called, a pose as
-// px,py,pz,qx,qy,qz,qw. Exit codes: 0 done, 1 bad arguments, 2 an OpenXR call failed (named on
-// standard error).
+// px,py,pz,qx,qy,qz,qw. With --time-conversion the probe enables XR_KHR_convert_timespec_time
+// itself. Exit codes: 0 done, 1 bad arguments, 2 an OpenXR call failed (named on standard error).
 
 #include <openxr/openxr.h>
 
@@ -21,7 +21,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: tarvex-e2e-space-probe --out FILE (--frames N | --seconds S)\n";
+    "Usage: tarvex-e2e-space-probe --out FILE (--frames N | --seconds S) [--time-conversion]\n";
 constexpr int kMaxStartupPolls = 1000;
 
 double MonotonicSeconds() {
@@ -34,9 +34,14 @@ struct Arguments {
     std::string out;
     long frames = 0;
     double seconds = 0.0;
+    bool timeConversion = false;
 };
 
 bool ParseArguments(int argc, char** argv, Arguments* arguments) {
+    if (argc > 1 && std::string(argv[argc - 1]) == "--time-conversion") {
+        arguments->timeConversion = true;
+        --argc;
+    }
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string name = argv[i];
         char* end = nullptr;
@@ -81,7 +86,7 @@ public:
 
     // False, with the failing call on standard error, when an OpenXR call fails.
     bool Run(const Arguments& arguments, std::FILE* out) {
-        if (!Start()) {
+        if (!Start(arguments.timeConversion)) {
             return false;
         }
         const double until = MonotonicSeconds() + arguments.seconds;
@@ -138,13 +143,13 @@ private:
         return Check(xrCreateReferenceSpace(session_, &info, space), "xrCreateReferenceSpace");
     }
 
-    bool Start() {
+    bool Start(bool timeConversion) {
         XrInstanceCreateInfo createInfo{XR_TYPE_INSTANCE_CREATE_INFO};
         std::strncpy(createInfo.applicationInfo.applicationName, "tarvex-e2e-space-probe",
                      XR_MAX_APPLICATION_NAME_SIZE - 1);
         createInfo.applicationInfo.apiVersion = XR_MAKE_VERSION(1, 0, 0);
-        const char* extensions[] = {XR_MND_HEADLESS_EXTENSION_NAME};
-        createInfo.enabledExtensionCount = 1;
+        const char* extensions[] = {XR_MND_HEADLESS_EXTENSION_NAME, "XR_KHR_convert_timespec_time"};
+        createInfo.enabledExtensionCount = timeConversion ? 2 : 1;
         createInfo.enabledExtensionNames = extensions;
         if (!Check(xrCreateInstance(&createInfo, &instance_), "xrCreateInstance")) {
             return false;
