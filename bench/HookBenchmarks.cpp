@@ -117,7 +117,7 @@ void SetOptions(bool on) {
                                         {0, 0.2588190f, 0, 0.9659258f}});
         }
         tracker.lastHeadsetFrameTime = now;
-        tracker.viewSpaces.Add(kViewSpace);
+        tracker.viewSpaces.Add(kViewSpace, {{0, 0, 0, 1}, {0, 0, 0}});
     } else {
         tracker.viewSpaces.Remove(kViewSpace);
     }

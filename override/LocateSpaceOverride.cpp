@@ -1,3 +1,5 @@
+#include <optional>
+
 #include "override/PoseOverride.h"
 #include "override/QuaternionMath.h"
 
@@ -7,6 +9,13 @@ XrPosef Inverse(const XrPosef& pose) {
     const XrQuaternionf inverse = Conjugate(pose.orientation);
     const XrVector3f back = Rotate(inverse, pose.position);
     return {inverse, {-back.x, -back.y, -back.z}};
+}
+
+// The pose b given in a's frame, in a's parent frame.
+XrPosef Compose(const XrPosef& a, const XrPosef& b) {
+    const XrVector3f turned = Rotate(a.orientation, b.position);
+    return {Multiply(a.orientation, b.orientation),
+            {a.position.x + turned.x, a.position.y + turned.y, a.position.z + turned.z}};
 }
 
 }  // namespace
@@ -19,18 +28,25 @@ XrResult LocateSpaceAtTrackedPose(MocapTracker& tracker, PFN_xrLocateSpace next,
         !tracker.options.trackedViewSpace.load(std::memory_order_relaxed)) {
         return result;
     }
-    const bool spaceIsView = tracker.viewSpaces.Contains(space);
-    if (spaceIsView == tracker.viewSpaces.Contains(baseSpace)) {
-        return result;  // neither, or the head against itself: the runtime's answer stands
+    const std::optional<XrPosef> spaceInHead = tracker.viewSpaces.Find(space);
+    const std::optional<XrPosef> baseInHead = tracker.viewSpaces.Find(baseSpace);
+    if (!spaceInHead && !baseInHead) {
+        return result;
     }
-    // The layer gives the tracked head whatever space it is located in, as xrLocateViews does;
-    // a space located in the head is that pose's inverse.
+    if (spaceInHead && baseInHead) {
+        // Both move with the head: only the poses the application gave them count.
+        location->pose = Compose(Inverse(*baseInHead), *spaceInHead);
+        return result;
+    }
+    // The layer gives the tracked head whatever space it is located in, as xrLocateViews does; a
+    // VIEW space sits at the pose in the head the application created it with.
     XrPosef head;
     if (!tracker.initialised.load() ||
         !tracker.TrackedHeadPose(HmdPoseFor(tracker, clock, time), &head)) {
         return result;
     }
-    location->pose = spaceIsView ? head : Inverse(head);
+    location->pose =
+        spaceInHead ? Compose(head, *spaceInHead) : Inverse(Compose(head, *baseInHead));
     if (TrackingLost(tracker)) {
         MarkUntracked(&location->locationFlags,
                       XrSpaceLocationFlags{XR_SPACE_LOCATION_POSITION_TRACKED_BIT},

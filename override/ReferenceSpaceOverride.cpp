@@ -49,7 +49,7 @@ XrResult CreateReferenceSpaceAtTrackedPose(MocapTracker& tracker, PFN_xrCreateRe
     if (XR_SUCCEEDED(result) && space != nullptr &&
         createInfo->referenceSpaceType == XR_REFERENCE_SPACE_TYPE_VIEW &&
         tracker.options.trackedViewSpace.load(std::memory_order_relaxed)) {
-        tracker.viewSpaces.Add(*space);
+        tracker.viewSpaces.Add(*space, createInfo->poseInReferenceSpace);
     }
     return result;
 }

@@ -72,10 +72,10 @@ protected:
                                         &state, 2, &count, views.data(), clock);
     }
 
-    XrSpace CreateSpace(XrReferenceSpaceType type) {
+    XrSpace CreateSpace(XrReferenceSpaceType type, const XrVector3f& offset = {0, 0, 0}) {
         XrReferenceSpaceCreateInfo info{XR_TYPE_REFERENCE_SPACE_CREATE_INFO};
         info.referenceSpaceType = type;
-        info.poseInReferenceSpace = {kIdentityQ, {0, 0, 0}};
+        info.poseInReferenceSpace = {kIdentityQ, offset};
         XrSpace space = XR_NULL_HANDLE;
         EXPECT_EQ(CreateReferenceSpaceAtTrackedPose(
                       tracker, &RuntimeCreateSpace, [] {}, XR_NULL_HANDLE, &info, &space),
@@ -184,11 +184,18 @@ TEST_F(OptionsOverrideTest, ViewSpacesLocateAtTheTrackedHeadUntilDestroyed) {
                     -(kHeadPosition.x * 0.1736482f + kHeadPosition.z * 0.9848078f)},
                    2e-5f);
 
-    // Neither space a VIEW space, or both: the runtime's answer.
+    // Neither space a VIEW space: the runtime's answer.
     ExpectPoseNear(LocateSpace(local, local).pose, kRuntimeSpacePose.orientation,
                    kRuntimeSpacePose.position);
-    ExpectPoseNear(LocateSpace(view, view).pose, kRuntimeSpacePose.orientation,
-                   kRuntimeSpacePose.position);
+
+    // A VIEW space made 2 m in front of the head, as applications place things that follow the
+    // head: the tracked head's yaw of +10 degrees turns (0, 0, -2) to (-2 sin 10, 0, -2 cos 10).
+    const XrSpace front = CreateSpace(XR_REFERENCE_SPACE_TYPE_VIEW, {0, 0, -2});
+    ExpectPoseNear(LocateSpace(front, local).pose, kYaw10,
+                   {kHeadPosition.x - 0.3472964f, 1.5f, kHeadPosition.z - 1.9696155f}, 2e-5f);
+    // Both VIEW spaces: only their offsets in the head count.
+    ExpectPoseNear(LocateSpace(front, view).pose, kIdentityQ, {0, 0, -2});
+    ExpectPoseNear(LocateSpace(view, front).pose, kIdentityQ, {0, 0, 2});
 
     EXPECT_EQ(DestroySpaceForgettingViews(tracker, &RuntimeDestroySpace, view), XR_SUCCESS);
     EXPECT_EQ(destroyedSpaces, std::vector<XrSpace>{view});
