@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # The main job: installs what is missing, builds the layer, the stand-in runtime, the demo and the
 # motion-capture simulator, then runs the demo for one lap of the simulator's walk with the layer
-# installed the way users install it, and shows what the application received. Then Khronos'
+# installed the way users install it, and shows what the application received. Further laps, with
+# the layer's prediction to the display time off and on and the simulator's pose noise off and on,
+# give a table of the error at display time; a short run with a pause in the stream counts the
+# frames the layer flags as not tracked. Then Khronos'
 # hello_xr renders a few seconds of the same walk with Vulkan through the layer, and a contact
 # sheet shows some of the frames it rendered.
 set -euo pipefail
@@ -24,6 +27,7 @@ hello_xr_frames=${TARVEX_HELLO_XR_FRAMES:-360}
 
 work=$(mktemp -d)
 simulator_pid=
+path_start=
 input_holder_pid=
 cleanup() {
     if [[ -n $simulator_pid ]]; then kill "$simulator_pid" 2>/dev/null || true; fi
@@ -54,39 +58,146 @@ sed "s#\"./libtarvex_tracking.so\"#\"$build/layer/libtarvex_tracking.so\"#" \
     "$build/layer/XR_APILAYER_TARVEX_tracking_override.json" \
     >"$implicit/XR_APILAYER_TARVEX_tracking_override.json"
 
+# Starts the simulator with the given switches and sets path_start from its first line.
+start_simulator() {
+    local lines_before
+    lines_before=$(wc -l <"$simulator_log")
+    "$build/tools/mocap-sim/tarvex-mocap-sim" "$@" >>"$simulator_log" 2>&1 &
+    simulator_pid=$!
+    local start_line=
+    for _ in $(seq 100); do
+        start_line=$(tail -n +"$((lines_before + 1))" "$simulator_log" |
+            grep -m1 '^tarvex-mocap-sim: started at monotonic ' || true)
+        if [[ -n $start_line ]] || ! kill -0 "$simulator_pid" 2>/dev/null; then break; fi
+        sleep 0.05
+    done
+    if [[ -z $start_line ]]; then
+        echo "the simulator did not start:" >&2
+        tail -n +"$((lines_before + 1))" "$simulator_log" >&2
+        exit 1
+    fi
+    echo "$start_line"
+    path_start=$(sed 's/^tarvex-mocap-sim: started at monotonic \([0-9.]*\) s.*/\1/' <<<"$start_line")
+}
+
+stop_simulator() {
+    if [[ -n $simulator_pid ]]; then
+        kill -INT "$simulator_pid" 2>/dev/null || true
+        wait "$simulator_pid" || true
+        simulator_pid=
+    fi
+}
+
+# The settings above with an [OPTIONS] section from standard input, in the folder $work/$1.
+options_config() {
+    mkdir -p "$work/$1"
+    cat "$work/TarvexOpenXRConfig.ini" - >"$work/$1/TarvexOpenXRConfig.ini"
+}
+options_config prediction <<'EOF'
+[OPTIONS]
+predictdisplaytime = true
+EOF
+options_config trackingloss <<'EOF'
+[OPTIONS]
+trackinglossms = 100
+EOF
+
+status=0
+# One demo run with the layer's configuration from the folder $2 and its whole output in
+# demo-$1.log; shows the summary lines that match $3. The other arguments go to the demo.
+measures='^(  lag behind|  error at display time|  tracking lost|Prediction to display time)'
+run_demo() {
+    local name=$1 config=$2 shown=$3
+    shift 3
+    local log=$out/demo-$name.log demo_status=0
+    XR_RUNTIME_JSON=$build/standins/runtime/tarvex_standin_runtime.json \
+        XDG_DATA_HOME=$work/data-home \
+        TARVEX_OPENXR_CONFIG=$config \
+        TARVEX_STANDIN_RUNTIME_RECORD=$out/runtime-record-$name.txt \
+        "$build/tools/demo/tarvex-demo" --path-start "$path_start" "$@" >"$log" 2>&1 ||
+        demo_status=$?
+    grep -E "$shown" "$log" || true
+    if ((demo_status != 0)); then
+        echo "   the demo exited with status $demo_status (log: $log)"
+        if ((status == 0)); then status=$demo_status; fi
+    fi
+}
+
+# "median p99 median p99" (position mm, rotation deg) from the summary in the demo output $1.
+errors_of() {
+    local line
+    line=$(sed -n 's/^  error at display time: position median \([0-9.]*\) mm, 99th percentile \([0-9.]*\) mm; rotation median \([0-9.]*\) deg, 99th percentile \([0-9.]*\) deg.*/\1 \2 \3 \4/p' \
+        "$1" 2>/dev/null || true)
+    echo "${line:-- - - -}"
+}
+
 echo
 echo "== simulator: circle walk with head turns on 127.0.0.1:1510 (log: $simulator_log)"
-"$build/tools/mocap-sim/tarvex-mocap-sim" --path circle >"$simulator_log" 2>&1 &
-simulator_pid=$!
-start_line=
-for _ in $(seq 100); do
-    start_line=$(grep -m1 '^tarvex-mocap-sim: started at monotonic ' "$simulator_log" || true)
-    if [[ -n $start_line ]] || ! kill -0 "$simulator_pid" 2>/dev/null; then break; fi
-    sleep 0.05
-done
-if [[ -z $start_line ]]; then
-    echo "the simulator did not start:" >&2
-    cat "$simulator_log" >&2
-    exit 1
-fi
-echo "$start_line"
-path_start=$(sed 's/^tarvex-mocap-sim: started at monotonic \([0-9.]*\) s.*/\1/' <<<"$start_line")
+: >"$simulator_log"
+start_simulator --path circle
+
+echo
+echo "== demo, $seconds s, with the layer's prediction to the display time"
+echo "   ([OPTIONS] predictdisplaytime = true; log: $out/demo-prediction.log)"
+run_demo prediction "$work/prediction" "$measures" --seconds "$seconds" --plot "$out/views-prediction.svg" \
+    --errors "$out/errors-prediction.txt" --label "prediction on"
 
 echo
 echo "== demo: $seconds s through the OpenXR loader and the stand-in runtime"
 echo "   (the layer's per-frame lines go to $layer_log)"
-status=0
 XR_RUNTIME_JSON=$build/standins/runtime/tarvex_standin_runtime.json \
     XDG_DATA_HOME=$work/data-home \
     TARVEX_OPENXR_CONFIG=$work \
     TARVEX_STANDIN_RUNTIME_RECORD=$out/runtime-record.txt \
     "$build/tools/demo/tarvex-demo" --seconds "$seconds" --path-start "$path_start" \
-    --plot "$plot" --dump-views "$out/received-views.txt" >"$layer_log" 2>&1 &
+    --plot "$plot" --dump-views "$out/received-views.txt" --errors "$out/errors.txt" \
+    --label "prediction off" --compare-errors "$out/errors-prediction.txt" >"$layer_log" 2>&1 &
 demo_pid=$!
 # Show the demo's own lines as they come, not the layer's per-frame ones.
 tail -n +1 -f --pid="$demo_pid" "$layer_log" |
     grep --line-buffered -v -E '^(Position set|Position not set|Setting HMD pos to |Waiting$)' || true
 wait "$demo_pid" || status=$?
+stop_simulator
+
+echo
+echo "== the same walk with the simulator's pose noise (--jitter: 0.2 mm, 0.05 degree RMS)"
+start_simulator --path circle --jitter
+echo "-- prediction off, $seconds s (log: $out/demo-jitter.log)"
+run_demo jitter "$work" "$measures" --seconds "$seconds" --plot "$out/views-jitter.svg"
+echo "-- prediction on, $seconds s (log: $out/demo-jitter-prediction.log)"
+run_demo jitter-prediction "$work/prediction" "$measures" --seconds "$seconds" \
+    --plot "$out/views-jitter-prediction.svg"
+stop_simulator
+
+echo
+echo "== tracking loss: the stream pauses for 2 s after 3 s; [OPTIONS] trackinglossms = 100"
+echo "   (at 90 frames a second, about 171 frames come more than 100 ms after the newest headset"
+echo "   frame; log: $out/demo-trackingloss.log)"
+start_simulator --path circle --pause-after 3 --pause-for 2
+run_demo trackingloss "$work/trackingloss" '^  tracking lost' --seconds 7 \
+    --plot "$out/views-trackingloss.svg"
+stop_simulator
+
+echo
+echo "== error at display time on the circle walk (240 Hz stream, the runtime showing each frame"
+echo "   about 11 ms after xrLocateViews): the received eye-centre pose against the simulator's"
+echo "   path at each frame's display time"
+read -r off_pm off_pp off_rm off_rp <<<"$(errors_of "$layer_log")"
+read -r on_pm on_pp on_rm on_rp <<<"$(errors_of "$out/demo-prediction.log")"
+read -r joff_pm joff_pp joff_rm joff_rp <<<"$(errors_of "$out/demo-jitter.log")"
+read -r jon_pm jon_pp jon_rm jon_rp <<<"$(errors_of "$out/demo-jitter-prediction.log")"
+printf '%-22s %-26s %-26s\n' "" "prediction off" "prediction on"
+printf '%-22s %-13s%-13s %-13s%-13s\n' "" "median" "99th pct." "median" "99th pct." \
+    "jitter off  position" "$off_pm mm" "$off_pp mm" "$on_pm mm" "$on_pp mm" \
+    "            rotation" "$off_rm deg" "$off_rp deg" "$on_rm deg" "$on_rp deg" \
+    "jitter on   position" "$joff_pm mm" "$joff_pp mm" "$jon_pm mm" "$jon_pp mm" \
+    "            rotation" "$joff_rm deg" "$joff_rp deg" "$jon_rm deg" "$jon_rp deg"
+echo "(0.2 mm and 0.05 degree RMS of pose noise are a typical order of magnitude for an optical"
+echo " system. The picture's lower panel shows the position error over time, off and on.)"
+
+echo
+echo "== simulator for hello_xr: the circle walk"
+start_simulator --path circle
 
 echo
 echo "== hello_xr: $hello_xr_frames frames of the walk, rendered with Vulkan (Mesa's software driver)"
@@ -156,15 +267,15 @@ trackedviewspace = true
 EOF
 run_hello_xr -trackedviewspace "$work/trackedviewspace"
 
-kill -INT "$simulator_pid" 2>/dev/null || true
-wait "$simulator_pid" || true
-simulator_pid=
+stop_simulator
 echo
 echo "== simulator: $(tail -n 1 "$simulator_log")"
 echo
 echo "Full demo output with the layer's lines: $layer_log"
 echo "Views the application received:          $out/received-views.txt"
 echo "Picture (top-down, application frame):   $plot"
+echo "  below it the position error over time, prediction off and on"
+echo "The other demo runs' output:              $out/demo-*.log"
 echo "hello_xr's frames (left | right eye):     $out/hello_xr-contact-sheet.png"
 echo "  the same with trackedviewspace = true:   $out/hello_xr-contact-sheet-trackedviewspace.png"
 exit "$status"
