@@ -4,9 +4,9 @@
 # installed the way users install it, and shows what the application received. Further laps, with
 # the layer's prediction to the display time off and on and the simulator's pose noise off and on,
 # give a table of the error at display time; a short run with a pause in the stream counts the
-# frames the layer flags as not tracked. Then Khronos'
-# hello_xr renders a few seconds of the same walk with Vulkan through the layer, and a contact
-# sheet shows some of the frames it rendered.
+# frames the layer flags as not tracked. Then Khronos' hello_xr renders a few seconds of the
+# simulator's orbit (the circle walked facing its centre) with Vulkan through the layer, without
+# and with the layer's tracked VIEW spaces, and two contact sheets show some of the frames.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -196,11 +196,12 @@ echo "(0.2 mm and 0.05 degree RMS of pose noise are a typical order of magnitude
 echo " system. The picture's lower panel shows the position error over time, off and on.)"
 
 echo
-echo "== simulator for hello_xr: the circle walk"
-start_simulator --path circle
+echo "== simulator for hello_xr: the orbit, the same circle walked facing its centre and looking"
+echo "   down at the floor there, where hello_xr's world-fixed cubes stand"
+start_simulator --path orbit
 
 echo
-echo "== hello_xr: $hello_xr_frames frames of the walk, rendered with Vulkan (Mesa's software driver)"
+echo "== hello_xr: $hello_xr_frames frames of the orbit, rendered with Vulkan (Mesa's software driver)"
 echo "   through the layer; the stand-in runtime ends the session and saves some frames"
 # hello_xr quits when its standard input ends: a pipe held open by a sleeping writer keeps it
 # rendering until the runtime ends the session.
@@ -256,12 +257,12 @@ run_hello_xr() {
 
 run_hello_xr "" "$work"
 
-# The same walk with the layer's tracked VIEW spaces: hello_xr's "ViewFront" cube, which it places
-# 2 m in front of the head through a VIEW reference space, is located with the tracked head.
+# The same orbit with the layer's tracked VIEW spaces: hello_xr's "ViewFront" cube, which it places
+# 2 m in front of the head through a VIEW reference space, is located with the tracked head and
+# stays in the middle of both eyes' images.
 echo
 echo "== hello_xr again, with trackedviewspace = true in the layer's [OPTIONS]"
-mkdir -p "$work/trackedviewspace"
-cat "$work/TarvexOpenXRConfig.ini" - >"$work/trackedviewspace/TarvexOpenXRConfig.ini" <<'EOF'
+options_config trackedviewspace <<'EOF'
 [OPTIONS]
 trackedviewspace = true
 EOF
