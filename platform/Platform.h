@@ -2,6 +2,8 @@
 
 // The thin operating-system layer. Everything above it is the same on Windows and Linux.
 
+#include <cstdint>
+#include <cstdio>
 #include <string>
 
 namespace platform {
@@ -11,6 +13,22 @@ void WriteDebuggerOutput(const char* text);
 
 // Seconds on the monotonic performance counter.
 double MonotonicSeconds();
+
+// The same counter in whole nanoseconds, for times kept as integers (the stand-in runtime's
+// XrTime).
+int64_t MonotonicNanoseconds();
+
+// Sleeps until MonotonicNanoseconds() reaches `time`; returns at once when it has passed.
+void SleepUntilMonotonicNanoseconds(int64_t time);
+
+// Sets a variable of the process's environment, seen by later lookups in this process and by the
+// processes it starts. False when the operating system refused.
+bool SetEnvironmentValue(const char* name, const char* value);
+
+// Holds a C stream for this thread, so that whole lines of several calls are not interleaved with
+// another thread's output; each lock needs its unlock.
+void LockStream(std::FILE* stream);
+void UnlockStream(std::FILE* stream);
 
 // Separator between a directory and a file name in paths that users give us.
 extern const char kPathSeparator;

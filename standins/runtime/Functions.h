@@ -2,7 +2,10 @@
 
 #include <ctime>
 
+// Vulkan only where the build has it (Linux); elsewhere the graphics extensions are not offered.
+#ifdef XR_USE_GRAPHICS_API_VULKAN
 #include <vulkan/vulkan.h>
+#endif
 // The Vulkan and timespec bindings of OpenXR are declared only after their own headers.
 #include <openxr/openxr.h>
 #include <openxr/openxr_platform.h>
@@ -129,6 +132,7 @@ XrResult XRAPI_CALL ApplyHapticFeedback(XrSession session,
 XrResult XRAPI_CALL StopHapticFeedback(XrSession session,
                                        const XrHapticActionInfo* hapticActionInfo);
 
+#ifdef XR_USE_GRAPHICS_API_VULKAN
 // XR_KHR_vulkan_enable.
 XrResult XRAPI_CALL GetVulkanInstanceExtensionsKHR(XrInstance instance, XrSystemId systemId,
                                                    uint32_t capacity, uint32_t* count,
@@ -151,6 +155,7 @@ XrResult XRAPI_CALL CreateVulkanDeviceKHR(XrInstance instance,
 XrResult XRAPI_CALL GetVulkanGraphicsDevice2KHR(XrInstance instance,
                                                 const XrVulkanGraphicsDeviceGetInfoKHR* getInfo,
                                                 VkPhysicalDevice* physicalDevice);
+#endif
 
 // XR_KHR_convert_timespec_time.
 XrResult XRAPI_CALL ConvertTimespecTimeToTimeKHR(XrInstance instance, const timespec* timespecTime,

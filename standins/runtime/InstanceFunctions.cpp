@@ -25,10 +25,12 @@ struct OfferedExtension {
 
 constexpr OfferedExtension kExtensions[] = {
     {XR_MND_HEADLESS_EXTENSION_NAME, XR_MND_headless_SPEC_VERSION, &Instance::headlessEnabled},
+#ifdef XR_USE_GRAPHICS_API_VULKAN
     {XR_KHR_VULKAN_ENABLE_EXTENSION_NAME, XR_KHR_vulkan_enable_SPEC_VERSION,
      &Instance::vulkanEnabled},
     {XR_KHR_VULKAN_ENABLE2_EXTENSION_NAME, XR_KHR_vulkan_enable2_SPEC_VERSION,
      &Instance::vulkan2Enabled},
+#endif
     {XR_KHR_CONVERT_TIMESPEC_TIME_EXTENSION_NAME, XR_KHR_convert_timespec_time_SPEC_VERSION,
      &Instance::timeConversionEnabled},
 };

@@ -1,6 +1,7 @@
 #include <cstring>
 
 #include "layer/LoaderInterface.h"
+#include "platform/Export.h"
 #include "standins/runtime/Functions.h"
 #include "standins/runtime/RuntimeObjects.h"
 
@@ -85,6 +86,7 @@ const NamedFunction kInstanceFunctions[] = {
     STANDIN_FUNCTION("xrGetInputSourceLocalizedName", GetInputSourceLocalizedName),
     STANDIN_FUNCTION("xrApplyHapticFeedback", ApplyHapticFeedback),
     STANDIN_FUNCTION("xrStopHapticFeedback", StopHapticFeedback),
+#ifdef XR_USE_GRAPHICS_API_VULKAN
     STANDIN_EXTENSION_FUNCTION("xrGetVulkanInstanceExtensionsKHR", GetVulkanInstanceExtensionsKHR,
                                XR_KHR_VULKAN_ENABLE_EXTENSION_NAME),
     STANDIN_EXTENSION_FUNCTION("xrGetVulkanDeviceExtensionsKHR", GetVulkanDeviceExtensionsKHR,
@@ -104,6 +106,7 @@ const NamedFunction kInstanceFunctions[] = {
     STANDIN_EXTENSION_FUNCTION("xrGetVulkanGraphicsRequirements2KHR",
                                GetVulkanGraphicsRequirementsKHR,
                                XR_KHR_VULKAN_ENABLE2_EXTENSION_NAME),
+#endif
     STANDIN_EXTENSION_FUNCTION("xrConvertTimespecTimeToTimeKHR", ConvertTimespecTimeToTimeKHR,
                                XR_KHR_CONVERT_TIMESPEC_TIME_EXTENSION_NAME),
     STANDIN_EXTENSION_FUNCTION("xrConvertTimeToTimespecTimeKHR", ConvertTimeToTimespecTimeKHR,
@@ -120,14 +123,18 @@ bool IsEnabled(const Instance* instance, const char* extension) {
     if (instance == nullptr) {
         return false;
     }
+#ifdef XR_USE_GRAPHICS_API_VULKAN
     if (std::strcmp(extension, XR_KHR_VULKAN_ENABLE_EXTENSION_NAME) == 0) {
         return instance->vulkanEnabled;
     }
+    if (std::strcmp(extension, XR_KHR_VULKAN_ENABLE2_EXTENSION_NAME) == 0) {
+        return instance->vulkan2Enabled;
+    }
+#endif
     if (std::strcmp(extension, XR_KHR_CONVERT_TIMESPEC_TIME_EXTENSION_NAME) == 0) {
         return instance->timeConversionEnabled;
     }
-    return std::strcmp(extension, XR_KHR_VULKAN_ENABLE2_EXTENSION_NAME) == 0 &&
-           instance->vulkan2Enabled;
+    return false;
 }
 
 // An extension's functions exist only for an instance that enabled it.
@@ -180,9 +187,8 @@ XrResult XRAPI_CALL GetInstanceProcAddr(XrInstance instance, const char* name,
 
 }  // namespace standin
 
-extern "C" __attribute__((visibility("default"))) XrResult XRAPI_CALL
-xrNegotiateLoaderRuntimeInterface(const XrNegotiateLoaderInfo* loaderInfo,
-                                  XrNegotiateRuntimeRequest* runtimeRequest) {
+TARVEX_EXPORT XrResult XRAPI_CALL xrNegotiateLoaderRuntimeInterface(
+    const XrNegotiateLoaderInfo* loaderInfo, XrNegotiateRuntimeRequest* runtimeRequest) {
     if (loaderInfo == nullptr || runtimeRequest == nullptr ||
         !standin::AcceptsLoaderInfo(*loaderInfo) ||
         !standin::AcceptsRuntimeRequest(*runtimeRequest)) {

@@ -9,7 +9,9 @@
 
 #include "standins/runtime/HeadPose.h"
 #include "standins/runtime/StandinConfig.h"
+#ifdef XR_USE_GRAPHICS_API_VULKAN
 #include "standins/runtime/VulkanSession.h"
+#endif
 
 namespace standin {
 
@@ -23,8 +25,10 @@ struct Instance {
     bool timeConversionEnabled = false;  // XR_KHR_convert_timespec_time
     // A session with a graphics binding needs the application to have asked for the requirements.
     bool graphicsRequirementsQueried = false;
+#ifdef XR_USE_GRAPHICS_API_VULKAN
     VkInstance vulkanInstance = VK_NULL_HANDLE;        // as last given to find the device
     VkPhysicalDevice physicalDevice = VK_NULL_HANDLE;  // the one handed to the application
+#endif
     StandinConfig config;
     EyePoses eyes{};
     std::deque<XrEventDataSessionStateChanged> events;
@@ -47,7 +51,9 @@ struct Session {
     bool actionSetsAttached = false;
     uint32_t framesEnded = 0;  // frames of this running session that xrEndFrame accepted
     FrameTiming frame;
+#ifdef XR_USE_GRAPHICS_API_VULKAN
     std::shared_ptr<VulkanSession> vulkan;  // null for a headless session
+#endif
 };
 
 enum class SpaceKind { kReference, kAction };
@@ -70,8 +76,10 @@ struct Swapchain {
     uint32_t acquired = 0;  // acquired and not yet released, oldest first
     uint32_t waited = 0;    // of those, waited on
     bool everReleased = false;
-    uint32_t lastReleased = 0;                // the image a composition layer shows
+    uint32_t lastReleased = 0;  // the image a composition layer shows
+#ifdef XR_USE_GRAPHICS_API_VULKAN
     std::shared_ptr<SwapchainImages> images;  // null in a headless session
+#endif
 };
 
 struct ActionSet {

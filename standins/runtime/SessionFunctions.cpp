@@ -25,6 +25,7 @@ XrResult XRAPI_CALL CreateSession(XrInstance instance, const XrSessionCreateInfo
     }
     Session created;
     created.instance = instance;
+#ifdef XR_USE_GRAPHICS_API_VULKAN
     const auto* binding = static_cast<const XrGraphicsBindingVulkanKHR*>(createInfo->next);
     if (binding != nullptr && binding->type == XR_TYPE_GRAPHICS_BINDING_VULKAN_KHR &&
         (state->vulkanEnabled || state->vulkan2Enabled)) {
@@ -40,6 +41,11 @@ XrResult XRAPI_CALL CreateSession(XrInstance instance, const XrSessionCreateInfo
         // Without Vulkan only a headless session, and no other graphics binding.
         return XR_ERROR_GRAPHICS_DEVICE_INVALID;
     }
+#else
+    if (!state->headlessEnabled || createInfo->next != nullptr) {
+        return XR_ERROR_GRAPHICS_DEVICE_INVALID;  // no graphics API in this build
+    }
+#endif
     const XrSession handle = AddSession(std::move(created));
     if (handle == XR_NULL_HANDLE) {
         return XR_ERROR_LIMIT_REACHED;

@@ -14,6 +14,7 @@ namespace {
 constexpr int64_t kFormats[] = {kSwapchainFormat};
 constexpr uint32_t kMaxImageSize = 4096;
 
+#ifdef XR_USE_GRAPHICS_API_VULKAN
 XrResult FillFormats(const std::vector<int64_t>& offered, uint32_t capacity, uint32_t* count,
                      int64_t* formats) {
     if (count == nullptr) {
@@ -32,6 +33,7 @@ XrResult FillFormats(const std::vector<int64_t>& offered, uint32_t capacity, uin
     std::copy(offered.begin(), offered.end(), formats);
     return XR_SUCCESS;
 }
+#endif
 
 }  // namespace
 
@@ -41,9 +43,11 @@ XrResult XRAPI_CALL EnumerateSwapchainFormats(XrSession session, uint32_t capaci
     if (state == nullptr) {
         return XR_ERROR_HANDLE_INVALID;
     }
+#ifdef XR_USE_GRAPHICS_API_VULKAN
     if (state->vulkan != nullptr) {
         return FillFormats(state->vulkan->SwapchainFormats(), capacity, count, formats);
     }
+#endif
     return FillList(kFormats, capacity, count, formats);
 }
 
@@ -57,9 +61,13 @@ XrResult XRAPI_CALL CreateSwapchain(XrSession session, const XrSwapchainCreateIn
         createInfo->type != XR_TYPE_SWAPCHAIN_CREATE_INFO) {
         return XR_ERROR_VALIDATION_FAILURE;
     }
+#ifdef XR_USE_GRAPHICS_API_VULKAN
     const std::vector<int64_t> offered =
         owner->vulkan != nullptr ? owner->vulkan->SwapchainFormats()
                                  : std::vector<int64_t>(std::begin(kFormats), std::end(kFormats));
+#else
+    const std::vector<int64_t> offered(std::begin(kFormats), std::end(kFormats));
+#endif
     if (std::find(offered.begin(), offered.end(), createInfo->format) == offered.end()) {
         return XR_ERROR_SWAPCHAIN_FORMAT_UNSUPPORTED;
     }
@@ -77,6 +85,7 @@ XrResult XRAPI_CALL CreateSwapchain(XrSession session, const XrSwapchainCreateIn
     created.width = createInfo->width;
     created.height = createInfo->height;
     created.arraySize = createInfo->arraySize;
+#ifdef XR_USE_GRAPHICS_API_VULKAN
     if (owner->vulkan != nullptr) {
         std::unique_ptr<SwapchainImages> images;
         if (const XrResult result =
@@ -86,6 +95,7 @@ XrResult XRAPI_CALL CreateSwapchain(XrSession session, const XrSwapchainCreateIn
         }
         created.images = std::move(images);
     }
+#endif
     const XrSwapchain handle = AddSwapchain(std::move(created));
     if (handle == XR_NULL_HANDLE) {
         return XR_ERROR_LIMIT_REACHED;
@@ -123,6 +133,7 @@ XrResult XRAPI_CALL EnumerateSwapchainImages(XrSwapchain swapchain, uint32_t cap
     if (images == nullptr) {
         return XR_ERROR_VALIDATION_FAILURE;
     }
+#ifdef XR_USE_GRAPHICS_API_VULKAN
     if (state->images == nullptr) {
         return XR_SUCCESS;
     }
@@ -135,6 +146,7 @@ XrResult XRAPI_CALL EnumerateSwapchainImages(XrSwapchain swapchain, uint32_t cap
     for (uint32_t i = 0; i < kSwapchainImageCount; ++i) {
         vulkanImages[i].image = state->images->Images()[i];
     }
+#endif
     return XR_SUCCESS;
 }
 

@@ -2,9 +2,10 @@
 
 #include <array>
 #include <cstring>
-#include <ctime>
 #include <stdexcept>
 #include <thread>
+
+#include "platform/Platform.h"
 
 namespace demo {
 namespace {
@@ -273,9 +274,7 @@ bool Finished(const DemoOptions& options, const RunResult& result, double start)
 }  // namespace
 
 double MonotonicSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+    return platform::MonotonicSeconds();
 }
 
 RunResult RunDemoSession(const DemoOptions& options, const ProgressCallback& progress) {

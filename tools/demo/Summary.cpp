@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "platform/Platform.h"
 #include "tools/demo/PoseMath.h"
 
 namespace demo {
@@ -88,10 +89,10 @@ void PrintStats(const char* label, const EyeStats& stats) {
 // stream keeps them from landing inside ours.
 class StdoutHeld {
 public:
-    StdoutHeld() { flockfile(stdout); }
+    StdoutHeld() { platform::LockStream(stdout); }
     ~StdoutHeld() {
         std::fflush(stdout);
-        funlockfile(stdout);
+        platform::UnlockStream(stdout);
     }
     StdoutHeld(const StdoutHeld&) = delete;
     StdoutHeld& operator=(const StdoutHeld&) = delete;

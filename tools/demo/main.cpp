@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <utility>
 
+#include "platform/Platform.h"
 #include "tools/demo/DemoOptions.h"
 #include "tools/demo/DemoSession.h"
 #include "tools/demo/DisplayError.h"
@@ -29,7 +30,7 @@ std::string ChooseRuntimeRecord(const demo::DemoOptions& options) {
         }
         path = options.plotPath + ".runtime-record.txt";
     }
-    setenv(kRuntimeRecordVariable, path.c_str(), 1);
+    platform::SetEnvironmentValue(kRuntimeRecordVariable, path.c_str());
     return path;
 }
 
