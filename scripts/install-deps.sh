@@ -9,6 +9,7 @@ packages=(
     g++-mingw-w64-x86-64 wine wine64
     libcli11-dev nlohmann-json3-dev
     libopenxr-utils mesa-vulkan-drivers libvulkan-dev libpng-dev
+    dpkg-dev
 )
 
 missing=()
