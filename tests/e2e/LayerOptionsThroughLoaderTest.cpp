@@ -345,7 +345,7 @@ class OptionsOff : public LayerOptionsThroughLoader,
 // On a fixed headset the demo's output is the same from run to run but for how many frames the
 // simulator sent while it ran, so a layer that behaved any differently would show in it.
 TEST_P(OptionsOff, DemoOutputIsByteForByteThatOfARunWithoutTheSection) {
-    StartSimulator({"--pose", kWorkedExamplePose});
+    ASSERT_NO_FATAL_FAILURE(StartSimulator({"--pose", kWorkedExamplePose}));
     const e2e::ChildRun baseline = RunDemo({"--frames", "30"}, "baseline-output.txt");
     ASSERT_EQ(baseline.exitCode, 0) << baseline.output;
     const std::vector<e2e::ReceivedViews> baselineViews = e2e::ReadViewDump(DumpPath());
@@ -460,7 +460,7 @@ TEST_P(Prediction, ReceivedHeadsLieOnThePathWhereExpected) {
     if (!predictionCase.runtimeConverts) {
         environment_["TARVEX_STANDIN_NO_TIME_CONVERSION"] = "1";
     }
-    StartSimulator({"--path", "circle"});
+    ASSERT_NO_FATAL_FAILURE(StartSimulator({"--path", "circle"}));
     // One period of the head turn, which dates the heads.
     const e2e::ChildRun run = RunDemo({"--seconds", "4"});
     ASSERT_EQ(run.exitCode, 0) << run.output;
@@ -508,7 +508,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(LayerOptionsThroughLoader, PredictionWhenTheApplicationEnablesTheConversionItself) {
     WriteConfig("[OPTIONS]\npredictdisplaytime = true\nmaxpredictionms = 100\n");
     environment_["TARVEX_STANDIN_DISPLAY_DELAY_MS"] = std::to_string(kDisplayDelayMs);
-    StartSimulator({"--path", "circle"});
+    ASSERT_NO_FATAL_FAILURE(StartSimulator({"--path", "circle"}));
     const e2e::ChildRun run = RunProbe({"--seconds", "4", "--time-conversion"});
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(CountLines(run.output, kPredictionOffLine), 0u) << run.output;
@@ -532,7 +532,7 @@ class TrackedViewSpace : public LayerOptionsThroughLoader,
 TEST_P(TrackedViewSpace, LocatedViewSpaceIsTheHeadOfTheViewsOnlyWithTheOption) {
     const bool option = GetParam();
     WriteConfig(option ? "[OPTIONS]\ntrackedviewspace = true\n" : "");
-    StartSimulator({"--pose", kWorkedExamplePose});
+    ASSERT_NO_FATAL_FAILURE(StartSimulator({"--pose", kWorkedExamplePose}));
     const e2e::ChildRun run = RunProbe({"--frames", "30"});
     ASSERT_EQ(run.exitCode, 0) << run.output;
     const std::vector<ProbeFrame> frames = ReadProbeFrames(ProbePath());
@@ -592,8 +592,9 @@ class TrackingLoss : public LayerOptionsThroughLoader,
 TEST_P(TrackingLoss, TrackedBitsFollowTheStream) {
     const LossCase& lossCase = GetParam();
     WriteConfig(lossCase.options);
-    StartSimulator({"--path", "circle", "--pause-after", std::to_string(kPauseAfter), "--pause-for",
-                    std::to_string(kPauseFor)});
+    ASSERT_NO_FATAL_FAILURE(
+        StartSimulator({"--path", "circle", "--pause-after", std::to_string(kPauseAfter),
+                        "--pause-for", std::to_string(kPauseFor)}));
     const e2e::ChildRun run = RunProbe({"--seconds", "5.5"});
     ASSERT_EQ(run.exitCode, 0) << run.output;
     const std::vector<ProbeFrame> frames = ReadProbeFrames(ProbePath());
