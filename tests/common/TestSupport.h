@@ -9,6 +9,7 @@
 #include <map>
 #include <random>
 #include <string>
+#include <system_error>
 
 // Sets or, with null, removes an environment variable of this process.
 inline void SetVariable(const char* name, const char* value) {
@@ -33,6 +34,14 @@ inline std::filesystem::path MakeTemporaryDirectory() {
             return path;
         }
     }
+}
+
+// Removes a temporary directory as far as it can. A test process that started the tracker has the
+// layer's log file open in its configuration directory for the rest of the process, and Windows
+// keeps an open file's directory: what cannot go is left to the system's temporary-file cleanup.
+inline void RemoveTemporaryDirectory(const std::filesystem::path& path) {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
 }
 
 // Settings that make a valid configuration file; tests replace or drop single keys.

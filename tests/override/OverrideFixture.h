@@ -36,7 +36,7 @@ protected:
     }
     void TearDown() override {
         SetVariable("TARVEX_OPENXR_CONFIG", nullptr);
-        std::filesystem::remove_all(emptyDirectory);
+        RemoveTemporaryDirectory(emptyDirectory);
     }
 
     // A started tracker holding one headset pose.

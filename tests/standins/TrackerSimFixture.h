@@ -40,7 +40,7 @@ protected:
         testing::internal::GetCapturedStdout();
         server.reset();
         SetVariable("TARVEX_OPENXR_CONFIG", nullptr);
-        std::filesystem::remove_all(directory);
+        RemoveTemporaryDirectory(directory);
     }
 
     static SimOptions FixedHeadset() {

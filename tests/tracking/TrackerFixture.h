@@ -37,7 +37,7 @@ protected:
     void TearDown() override {
         StopTracker();
         SetVariable("TARVEX_OPENXR_CONFIG", nullptr);
-        std::filesystem::remove_all(directory_);
+        RemoveTemporaryDirectory(directory_);
         scripted::Reset(scripted::Script{});
         EXPECT_EQ(scripted::LiveClients(), 0);
         EXPECT_EQ(scripted::LiveDiscoveries(), 0);
