@@ -19,7 +19,7 @@ namespace {
 
 pid_t Spawn(const std::vector<std::string>& argv,
             const std::map<std::string, std::optional<std::string>>& environment,
-            const std::string& outputFile) {
+            const std::string& outputFile, int inputFd) {
     const pid_t pid = fork();
     if (pid == 0) {
         for (const auto& [name, value] : environment) {
@@ -32,6 +32,9 @@ pid_t Spawn(const std::vector<std::string>& argv,
         const int fd = open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(fd, STDOUT_FILENO);
         dup2(fd, STDERR_FILENO);
+        if (inputFd >= 0) {
+            dup2(inputFd, STDIN_FILENO);
+        }
         std::vector<char*> args;
         for (const std::string& arg : argv) {
             args.push_back(const_cast<char*>(arg.c_str()));
@@ -47,9 +50,9 @@ pid_t Spawn(const std::vector<std::string>& argv,
 
 ChildRun RunChild(const std::vector<std::string>& argv,
                   const std::map<std::string, std::optional<std::string>>& environment,
-                  const std::string& outputFile, double timeoutSeconds) {
+                  const std::string& outputFile, double timeoutSeconds, int inputFd) {
     ChildRun run;
-    const pid_t pid = Spawn(argv, environment, outputFile);
+    const pid_t pid = Spawn(argv, environment, outputFile, inputFd);
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
     int status = 0;
@@ -72,7 +75,7 @@ ChildRun RunChild(const std::vector<std::string>& argv,
 BackgroundChild::BackgroundChild(
     const std::vector<std::string>& argv,
     const std::map<std::string, std::optional<std::string>>& environment, std::string outputFile)
-    : pid_(Spawn(argv, environment, outputFile)), outputFile_(std::move(outputFile)) {}
+    : pid_(Spawn(argv, environment, outputFile, -1)), outputFile_(std::move(outputFile)) {}
 
 BackgroundChild::~BackgroundChild() {
     Stop();

@@ -15,10 +15,11 @@ struct ChildRun {
 };
 
 // Environment values: a string sets the variable, nullopt removes it. The child is killed after
-// `timeoutSeconds`.
+// `timeoutSeconds`. With `inputFd` the child reads its standard input from that descriptor, else
+// from the test's.
 ChildRun RunChild(const std::vector<std::string>& argv,
                   const std::map<std::string, std::optional<std::string>>& environment,
-                  const std::string& outputFile, double timeoutSeconds);
+                  const std::string& outputFile, double timeoutSeconds, int inputFd = -1);
 
 // A program left running beside the test (a server), its output kept in a file. It is stopped
 // with SIGTERM, and killed if it does not end within a few seconds, at the latest on destruction.
