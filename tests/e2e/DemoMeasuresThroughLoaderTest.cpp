@@ -17,24 +17,13 @@
 #include <vector>
 
 #include "tests/e2e/ChildProcess.h"
+#include "tests/e2e/LayerSetup.h"
 #include "tests/e2e/LoaderRun.h"
 #include "tools/mocap-sim/MocapPath.h"
 
 namespace {
 
 constexpr double kRunTimeoutSeconds = 60.0;
-constexpr const char* kSettings =
-    "[SETTINGS]\n"
-    "connectiontype = 0\n"
-    "localaddress = 127.0.0.1\n"
-    "serveraddress = 127.0.0.1\n"
-    "hmdrbid = 1\n"
-    "ipd = 64\n"
-    "overrider = false\n"
-    "controllerrrbid = 2\n"
-    "overridel = false\n"
-    "controllerlrbid = 3\n";
-
 // The circle walk's speed, metres per second.
 const double kWalkSpeed = 2.0 * std::numbers::pi * kCircleRadiusMetres / kLapSeconds;
 
@@ -64,28 +53,16 @@ protected:
         environment_["XR_API_LAYER_PATH"] = TARVEX_LAYER_MANIFEST_DIR;
         environment_["XR_ENABLE_API_LAYERS"] = "XR_APILAYER_TARVEX_tracking_override";
     }
-    void TearDown() override {
-        if (simulator_) {
-            simulator_->Stop();
-        }
-        if (!HasFailure()) {
-            std::filesystem::remove_all(dir_);
-        }
-    }
+    void TearDown() override { e2e::StopAndCleanUp(simulator_, dir_, HasFailure()); }
 
     void WriteConfig(const std::string& options) {
-        std::ofstream(dir_ + "/TarvexOpenXRConfig.ini") << kSettings << options;
+        e2e::WriteLayerConfig(dir_, e2e::kLoopbackSettings + options);
     }
 
     void StartSimulator(const std::vector<std::string>& switches) {
-        std::vector<std::string> argv = {TARVEX_MOCAP_SIM_PATH};
-        argv.insert(argv.end(), switches.begin(), switches.end());
-        simulator_ = std::make_unique<e2e::BackgroundChild>(argv, e2e::Environment{},
-                                                            dir_ + "/simulator-output.txt");
-        const std::string prefix = "tarvex-mocap-sim: started at monotonic ";
-        const auto line = simulator_->WaitForLine(prefix, 10.0);
-        ASSERT_TRUE(line) << "the simulator did not start:\n" << simulator_->Output();
-        pathStart_ = std::stod(line->substr(prefix.size()));
+        const auto pathStart = e2e::StartSimulator(simulator_, switches, dir_);
+        ASSERT_TRUE(pathStart);
+        pathStart_ = *pathStart;
     }
 
     e2e::ChildRun RunDemo(const std::string& name, const std::vector<std::string>& options) {

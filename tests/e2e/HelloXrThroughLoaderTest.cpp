@@ -12,6 +12,7 @@
 
 #include "tests/e2e/ChildProcess.h"
 #include "tests/e2e/HeldInputChild.h"
+#include "tests/e2e/LayerSetup.h"
 #include "tests/e2e/LoaderRun.h"
 #include "tools/contact-sheet/PngImage.h"
 
@@ -33,18 +34,6 @@ const XrPosef kWorkedSpace = e2e::MakePose(1, -1.5, 2, 0, -0.2588190, 0, 0.96592
 constexpr double kWorkedTolerance = 1e-5;
 // A second fixed headset, half a metre to the side and turned the other way.
 constexpr const char* kOtherPose = "-0.5,1.6,-2.2,0,-0.1305262,0,0.9914449";
-
-constexpr const char* kConfig =
-    "[SETTINGS]\n"
-    "connectiontype = 0\n"
-    "localaddress = 127.0.0.1\n"
-    "serveraddress = 127.0.0.1\n"
-    "hmdrbid = 1\n"
-    "ipd = 64\n"
-    "overrider = false\n"
-    "controllerrrbid = 2\n"
-    "overridel = false\n"
-    "controllerlrbid = 3\n";
 
 // The spaces hello_xr creates, in its order: the seven it draws a cube in, then its own.
 const std::vector<std::string> kHelloXrSpaceTypes = {
@@ -95,47 +84,17 @@ protected:
         // Mesa's software driver alone: no display and no other device is needed or wanted.
         environment_["VK_ICD_FILENAMES"] = TARVEX_LAVAPIPE_ICD;
         environment_["VK_DRIVER_FILES"] = TARVEX_LAVAPIPE_ICD;
-        std::ofstream(dir_ + "/TarvexOpenXRConfig.ini") << kConfig;
-        InstallImplicitLayer();
+        e2e::WriteLayerConfig(dir_, e2e::kLoopbackSettings);
+        e2e::InstallImplicitLayer(dir_, environment_);
     }
-    void TearDown() override {
-        if (simulator_) {
-            simulator_->Stop();
-        }
-        if (!HasFailure()) {
-            std::filesystem::remove_all(dir_);
-        }
-    }
+    void TearDown() override { e2e::StopAndCleanUp(simulator_, dir_, HasFailure()); }
 
     static constexpr const char* kSessionFramesVariable = "TARVEX_STANDIN_SESSION_FRAMES";
 
     std::string RecordPath() const { return dir_ + "/runtime-record.txt"; }
 
-    // The build's manifest in a user's implicit-layer folder with the library's full path, as an
-    // installation places it.
-    void InstallImplicitLayer() {
-        const std::string home = dir_ + "/data-home";
-        const std::string folder = home + "/openxr/1/api_layers/implicit.d";
-        std::filesystem::create_directories(folder);
-        std::string manifest = e2e::ReadFile(TARVEX_LAYER_MANIFEST);
-        const std::string relative = "\"./libtarvex_tracking.so\"";
-        const size_t at = manifest.find(relative);
-        ASSERT_NE(at, std::string::npos) << manifest;
-        manifest.replace(at, relative.size(), "\"" TARVEX_LAYER_LIBRARY "\"");
-        std::ofstream(folder + "/XR_APILAYER_TARVEX_tracking_override.json") << manifest;
-        environment_["XDG_DATA_HOME"] = home;
-    }
-
     void StartSimulator(const std::string& pose) {
-        if (simulator_) {
-            simulator_->Stop();
-        }
-        simulator_ = std::make_unique<e2e::BackgroundChild>(
-            std::vector<std::string>{TARVEX_MOCAP_SIM_PATH, "--pose", pose}, e2e::Environment{},
-            dir_ + "/simulator-output.txt");
-        if (!simulator_->WaitForLine("tarvex-mocap-sim: started at monotonic ", 10.0)) {
-            ADD_FAILURE() << "the simulator did not start:\n" << simulator_->Output();
-        }
+        e2e::StartSimulator(simulator_, {"--pose", pose}, dir_);
     }
 
     e2e::ChildRun RunHelloXr(const std::string& graphics = "Vulkan2") {

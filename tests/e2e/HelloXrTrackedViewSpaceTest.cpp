@@ -13,6 +13,7 @@
 
 #include "tests/e2e/ChildProcess.h"
 #include "tests/e2e/HeldInputChild.h"
+#include "tests/e2e/LayerSetup.h"
 #include "tests/e2e/LoaderRun.h"
 #include "tools/contact-sheet/PngImage.h"
 
@@ -22,18 +23,6 @@ constexpr const char* kLayerName = "XR_APILAYER_TARVEX_tracking_override";
 constexpr int kFrames = 120;
 constexpr const char* kCapturedFrames = "40,100";
 constexpr double kHelloXrTimeoutSeconds = 60.0;
-
-constexpr const char* kSettings =
-    "[SETTINGS]\n"
-    "connectiontype = 0\n"
-    "localaddress = 127.0.0.1\n"
-    "serveraddress = 127.0.0.1\n"
-    "hmdrbid = 1\n"
-    "ipd = 64\n"
-    "overrider = false\n"
-    "controllerrrbid = 2\n"
-    "overridel = false\n"
-    "controllerlrbid = 3\n";
 
 // The 0.25 m cube 2 m ahead spans about 70 pixels of a 1024-pixel image with a 90-degree field of
 // view, a few pixels off the middle for each eye; the central quarter holds all of it.
@@ -80,14 +69,7 @@ protected:
         environment_["VK_ICD_FILENAMES"] = TARVEX_LAVAPIPE_ICD;
         environment_["VK_DRIVER_FILES"] = TARVEX_LAVAPIPE_ICD;
     }
-    void TearDown() override {
-        if (simulator_) {
-            simulator_->Stop();
-        }
-        if (!HasFailure()) {
-            std::filesystem::remove_all(dir_);
-        }
-    }
+    void TearDown() override { e2e::StopAndCleanUp(simulator_, dir_, HasFailure()); }
 
     std::string dir_;
     std::string captures_;
@@ -97,13 +79,9 @@ protected:
 
 TEST_P(HelloXrViewFront, CubeInFrontOfTheEyesOnlyWithTrackedViewSpaces) {
     const bool option = GetParam();
-    std::ofstream(dir_ + "/TarvexOpenXRConfig.ini")
-        << kSettings << (option ? "[OPTIONS]\ntrackedviewspace = true\n" : "");
-    simulator_ = std::make_unique<e2e::BackgroundChild>(
-        std::vector<std::string>{TARVEX_MOCAP_SIM_PATH, "--path", "circle"}, e2e::Environment{},
-        dir_ + "/simulator-output.txt");
-    ASSERT_TRUE(simulator_->WaitForLine("tarvex-mocap-sim: started at monotonic ", 10.0))
-        << simulator_->Output();
+    e2e::WriteLayerConfig(dir_, std::string(e2e::kLoopbackSettings) +
+                                    (option ? "[OPTIONS]\ntrackedviewspace = true\n" : ""));
+    ASSERT_TRUE(e2e::StartSimulator(simulator_, {"--path", "circle"}, dir_));
     const e2e::ChildRun run =
         e2e::RunChildWithInputHeld({TARVEX_HELLO_XR_PATH, "--graphics", "Vulkan2"}, environment_,
                                    dir_ + "/hello_xr-output.txt", kHelloXrTimeoutSeconds);

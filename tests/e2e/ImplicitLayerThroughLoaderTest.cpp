@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "tests/e2e/ChildProcess.h"
+#include "tests/e2e/LayerSetup.h"
 #include "tests/e2e/LoaderRun.h"
 
 namespace {
@@ -36,18 +37,6 @@ const XrPosef kTrackedLeft = e2e::MakePose(0.2279395, 1.5, 2.2374053, 0, 0.08715
 const XrPosef kTrackedRight = e2e::MakePose(0.2833651, 1.5, 2.2054053, 0, 0.0871557, 0, 0.9961947);
 constexpr const char* kRuntimeOwnSpace =
     "reference_space type=XR_REFERENCE_SPACE_TYPE_LOCAL pose=0,0,0,0,0,0,1";
-
-constexpr const char* kConfig =
-    "[SETTINGS]\n"
-    "connectiontype = 0\n"
-    "localaddress = 127.0.0.1\n"
-    "serveraddress = 127.0.0.1\n"
-    "hmdrbid = 1\n"
-    "ipd = 64\n"
-    "overrider = false\n"
-    "controllerrrbid = 2\n"
-    "overridel = false\n"
-    "controllerlrbid = 3\n";
 
 bool SamePose(const XrPosef& a, const XrPosef& b) {
     return a.position.x == b.position.x && a.position.y == b.position.y &&
@@ -74,17 +63,10 @@ protected:
         environment_ = e2e::IsolatedLoaderEnvironment(dir_, RecordPath());
         environment_["TARVEX_STANDIN_RUNTIME_YAW_DEG"] = "10";
         environment_["XR_LOADER_DEBUG"] = "info";
-        std::ofstream(dir_ + "/TarvexOpenXRConfig.ini") << kConfig;
+        e2e::WriteLayerConfig(dir_, e2e::kLoopbackSettings);
         InstallImplicitLayer();
     }
-    void TearDown() override {
-        if (simulator_) {
-            simulator_->Stop();
-        }
-        if (!HasFailure()) {
-            std::filesystem::remove_all(dir_);
-        }
-    }
+    void TearDown() override { e2e::StopAndCleanUp(simulator_, dir_, HasFailure()); }
 
     std::string RecordPath() const { return dir_ + "/runtime-record.txt"; }
     std::string DumpPath() const { return dir_ + "/views.txt"; }
@@ -92,29 +74,14 @@ protected:
     // The build's manifest in a user's implicit-layer folder, naming the library by its full
     // path as install-layer.sh writes it.
     void InstallImplicitLayer() {
-        const std::string home = dir_ + "/data-home";
-        const std::string folder = home + "/openxr/1/api_layers/implicit.d";
-        std::filesystem::create_directories(folder);
-        std::string manifest = e2e::ReadFile(TARVEX_LAYER_MANIFEST);
+        const std::string manifest = e2e::ReadFile(TARVEX_LAYER_MANIFEST);
         ASSERT_NE(manifest.find("\"enable_environment\": \"TARVEX_OPENXR_CONFIG\""),
                   std::string::npos)
             << manifest;
-        const std::string relative = "\"./libtarvex_tracking.so\"";
-        const size_t at = manifest.find(relative);
-        ASSERT_NE(at, std::string::npos) << manifest;
-        manifest.replace(at, relative.size(), "\"" TARVEX_LAYER_LIBRARY "\"");
-        std::ofstream(folder + "/XR_APILAYER_TARVEX_tracking_override.json") << manifest;
-        environment_["XDG_DATA_HOME"] = home;
+        e2e::InstallImplicitLayer(dir_, environment_);
     }
 
-    void StartSimulator() {
-        simulator_ = std::make_unique<e2e::BackgroundChild>(
-            std::vector<std::string>{TARVEX_MOCAP_SIM_PATH, "--pose", kSimulatorPose},
-            e2e::Environment{}, dir_ + "/simulator-output.txt");
-        if (!simulator_->WaitForLine("tarvex-mocap-sim: started at monotonic ", 10.0)) {
-            ADD_FAILURE() << "the simulator did not start:\n" << simulator_->Output();
-        }
-    }
+    void StartSimulator() { e2e::StartSimulator(simulator_, {"--pose", kSimulatorPose}, dir_); }
 
     std::string dir_;
     e2e::Environment environment_;

@@ -21,6 +21,7 @@
 #include <sstream>
 
 #include "tests/e2e/ChildProcess.h"
+#include "tests/e2e/LayerSetup.h"
 #include "tests/e2e/LoaderRun.h"
 #include "tools/mocap-sim/MocapPath.h"
 
@@ -31,18 +32,6 @@ constexpr const char* kPredictionOffLine =
     "Prediction to display time is off: the runtime does not offer "
     "XR_KHR_convert_timespec_time.";
 constexpr double kRunTimeoutSeconds = 60.0;
-
-constexpr const char* kSettings =
-    "[SETTINGS]\n"
-    "connectiontype = 0\n"
-    "localaddress = 127.0.0.1\n"
-    "serveraddress = 127.0.0.1\n"
-    "hmdrbid = 1\n"
-    "ipd = 64\n"
-    "overrider = false\n"
-    "controllerrrbid = 2\n"
-    "overridel = false\n"
-    "controllerlrbid = 3\n";
 
 // The worked example of the layer's end-to-end tests: the simulator's headset at (-1, 1.5, -2)
 // with a yaw of +30 degrees, the runtime heading +10 degrees, 64 mm between the eyes. The tracked
@@ -270,14 +259,7 @@ protected:
         environment_["XR_ENABLE_API_LAYERS"] = kLayerName;
         WriteConfig("");
     }
-    void TearDown() override {
-        if (simulator_) {
-            simulator_->Stop();
-        }
-        if (!HasFailure()) {
-            std::filesystem::remove_all(dir_);
-        }
-    }
+    void TearDown() override { e2e::StopAndCleanUp(simulator_, dir_, HasFailure()); }
 
     std::string RecordPath() const { return dir_ + "/runtime-record.txt"; }
     std::string DumpPath() const { return dir_ + "/views.txt"; }
@@ -285,19 +267,14 @@ protected:
 
     // The nine settings, then `options` (a whole [OPTIONS] section, or nothing).
     void WriteConfig(const std::string& options) {
-        std::ofstream(dir_ + "/TarvexOpenXRConfig.ini") << kSettings << options;
+        e2e::WriteLayerConfig(dir_, e2e::kLoopbackSettings + options);
     }
 
     // Starts the simulator and waits for it to serve; keeps its path time 0 (monotonic seconds).
     void StartSimulator(const std::vector<std::string>& switches) {
-        std::vector<std::string> argv = {TARVEX_MOCAP_SIM_PATH};
-        argv.insert(argv.end(), switches.begin(), switches.end());
-        simulator_ = std::make_unique<e2e::BackgroundChild>(argv, e2e::Environment{},
-                                                            dir_ + "/simulator-output.txt");
-        const std::string prefix = "tarvex-mocap-sim: started at monotonic ";
-        const auto line = simulator_->WaitForLine(prefix, 10.0);
-        ASSERT_TRUE(line) << "the simulator did not start:\n" << simulator_->Output();
-        pathStart_ = std::stod(line->substr(prefix.size()));
+        const auto pathStart = e2e::StartSimulator(simulator_, switches, dir_);
+        ASSERT_TRUE(pathStart);
+        pathStart_ = *pathStart;
     }
 
     e2e::ChildRun Run(std::vector<std::string> argv, const std::string& outputName) {

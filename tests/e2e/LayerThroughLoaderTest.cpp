@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "tests/e2e/ChildProcess.h"
+#include "tests/e2e/LayerSetup.h"
 #include "tests/e2e/LoaderRun.h"
 
 namespace {
@@ -35,18 +36,6 @@ const XrPosef kWorkedRight = e2e::MakePose(0.2833651, 1.5, 2.2054053, 0, 0.08715
 // stored orientation.
 const XrPosef kWorkedSpace = e2e::MakePose(1, -1.5, 2, 0, -0.2588190, 0, 0.9659258);
 constexpr double kWorkedTolerance = 1e-5;
-
-constexpr const char* kGoodConfig =
-    "[SETTINGS]\n"
-    "connectiontype = 0\n"
-    "localaddress = 127.0.0.1\n"
-    "serveraddress = 127.0.0.1\n"
-    "hmdrbid = 1\n"
-    "ipd = 64\n"
-    "overrider = false\n"
-    "controllerrrbid = 2\n"
-    "overridel = false\n"
-    "controllerlrbid = 3\n";
 
 size_t CountLines(const std::string& text, const std::string& line) {
     size_t count = 0;
@@ -73,23 +62,14 @@ protected:
         environment_ = e2e::IsolatedLoaderEnvironment(dir_, RecordPath());
         environment_["TARVEX_STANDIN_RUNTIME_YAW_DEG"] = "10";
         environment_["TARVEX_OPENXR_CONFIG"] = dir_;
-        WriteConfig(kGoodConfig);
+        WriteConfig(e2e::kLoopbackSettings);
     }
-    void TearDown() override {
-        if (simulator_) {
-            simulator_->Stop();
-        }
-        if (!HasFailure()) {
-            std::filesystem::remove_all(dir_);
-        }
-    }
+    void TearDown() override { e2e::StopAndCleanUp(simulator_, dir_, HasFailure()); }
 
     std::string RecordPath() const { return dir_ + "/runtime-record.txt"; }
     std::string DumpPath() const { return dir_ + "/views.txt"; }
 
-    void WriteConfig(const std::string& text) {
-        std::ofstream(dir_ + "/TarvexOpenXRConfig.ini") << text;
-    }
+    void WriteConfig(const std::string& text) { e2e::WriteLayerConfig(dir_, text); }
 
     // Explicit layers from the build's own manifest folder and any others, enabled in the given
     // order (the first is nearest the application).
@@ -98,35 +78,10 @@ protected:
         environment_["XR_ENABLE_API_LAYERS"] = names;
     }
 
-    // The build's manifest copied into a user's implicit-layer folder with the library's full
-    // path, as an installation would place it.
-    void InstallImplicitLayer() {
-        const std::string home = dir_ + "/data-home";
-        const std::string folder = home + "/openxr/1/api_layers/implicit.d";
-        std::filesystem::create_directories(folder);
-        std::string manifest = e2e::ReadFile(TARVEX_LAYER_MANIFEST);
-        const std::string relative = "\"./libtarvex_tracking.so\"";
-        const size_t at = manifest.find(relative);
-        ASSERT_NE(at, std::string::npos) << manifest;
-        manifest.replace(at, relative.size(), "\"" TARVEX_LAYER_LIBRARY "\"");
-        std::ofstream(folder + "/XR_APILAYER_TARVEX_tracking_override.json") << manifest;
-        environment_["XDG_DATA_HOME"] = home;
-    }
-
     // Starts the simulator on the default ports and waits for it to serve; its path time 0 is
     // returned (monotonic seconds).
     double StartSimulator(const std::vector<std::string>& switches) {
-        std::vector<std::string> argv = {TARVEX_MOCAP_SIM_PATH};
-        argv.insert(argv.end(), switches.begin(), switches.end());
-        simulator_ = std::make_unique<e2e::BackgroundChild>(argv, e2e::Environment{},
-                                                            dir_ + "/simulator-output.txt");
-        const std::string prefix = "tarvex-mocap-sim: started at monotonic ";
-        const auto line = simulator_->WaitForLine(prefix, 10.0);
-        if (!line) {
-            ADD_FAILURE() << "the simulator did not start:\n" << simulator_->Output();
-            return 0.0;
-        }
-        return std::stod(line->substr(prefix.size()));
+        return e2e::StartSimulator(simulator_, switches, dir_).value_or(0.0);
     }
 
     e2e::ChildRun RunDemo(const std::vector<std::string>& options) {
@@ -229,7 +184,7 @@ INSTANTIATE_TEST_SUITE_P(Order, CoreValidationAroundLayer, ::testing::Bool(),
                          });
 
 TEST_F(LayerThroughLoader, InstalledAsImplicitLayerItIsActive) {
-    InstallImplicitLayer();
+    e2e::InstallImplicitLayer(dir_, environment_);
     StartSimulator({"--pose", kWorkedExamplePose});
     const e2e::ChildRun run = RunDemo({"--frames", "30"});
     ASSERT_EQ(run.exitCode, 0) << run.output;
@@ -238,7 +193,7 @@ TEST_F(LayerThroughLoader, InstalledAsImplicitLayerItIsActive) {
 }
 
 TEST_F(LayerThroughLoader, ImplicitLayerSwitchedOffByItsDisableVariable) {
-    InstallImplicitLayer();
+    e2e::InstallImplicitLayer(dir_, environment_);
     environment_["DISABLE_TARVEX_TRACKING_OVERRIDE"] = "1";
     StartSimulator({"--pose", kWorkedExamplePose});
     const e2e::ChildRun run = RunDemo({"--frames", "30"});
@@ -325,12 +280,13 @@ std::string WithoutLine(const std::string& text, const std::string& line) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, LayerWithBadConfig,
-    ::testing::Values(BadConfig{"MissingIpd", WithoutLine(kGoodConfig, "ipd = 64\n"),
+    ::testing::Values(BadConfig{"MissingIpd", WithoutLine(e2e::kLoopbackSettings, "ipd = 64\n"),
                                 "key 'ipd' not found in section 'SETTINGS'."},
                       BadConfig{"NoFile", "", "ini file not found."},
                       BadConfig{"BooleanNotAWord",
-                                std::string(kGoodConfig)
-                                    .replace(std::string(kGoodConfig).find("false"), 5, "Maybe"),
+                                std::string(e2e::kLoopbackSettings)
+                                    .replace(std::string(e2e::kLoopbackSettings).find("false"), 5,
+                                             "Maybe"),
                                 "'maybe' is not a valid boolean value."}),
     [](const ::testing::TestParamInfo<BadConfig>& param) { return param.param.name; });
 
