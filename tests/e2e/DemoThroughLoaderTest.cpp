@@ -61,13 +61,7 @@ protected:
     // A full session with the runtime's own poses located and submitted unchanged.
     void ExpectRuntimePosesThroughout() {
         const Record record = ReadRecord(RecordPath());
-        const std::vector<std::string> states = {
-            "XR_SESSION_STATE_IDLE",         "XR_SESSION_STATE_READY",
-            "XR_SESSION_STATE_SYNCHRONIZED", "XR_SESSION_STATE_VISIBLE",
-            "XR_SESSION_STATE_FOCUSED",      "XR_SESSION_STATE_VISIBLE",
-            "XR_SESSION_STATE_SYNCHRONIZED", "XR_SESSION_STATE_STOPPING",
-            "XR_SESSION_STATE_IDLE",         "XR_SESSION_STATE_EXITING"};
-        EXPECT_EQ(record.sessionStates, states);
+        EXPECT_EQ(record.sessionStates, e2e::FullSessionStates());
         ASSERT_EQ(record.referenceSpaces.size(), 1u);
         EXPECT_EQ(record.referenceSpaces[0],
                   "reference_space type=XR_REFERENCE_SPACE_TYPE_LOCAL pose=0,0,0,0,0,0,1");

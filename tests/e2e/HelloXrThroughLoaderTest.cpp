@@ -108,13 +108,7 @@ protected:
     // The whole session, every frame accepted, and the layer's poses in every projection view.
     void ExpectFullSessionWithWorkedExampleViews() {
         const e2e::Record record = e2e::ReadRecord(RecordPath());
-        const std::vector<std::string> states = {
-            "XR_SESSION_STATE_IDLE",         "XR_SESSION_STATE_READY",
-            "XR_SESSION_STATE_SYNCHRONIZED", "XR_SESSION_STATE_VISIBLE",
-            "XR_SESSION_STATE_FOCUSED",      "XR_SESSION_STATE_VISIBLE",
-            "XR_SESSION_STATE_SYNCHRONIZED", "XR_SESSION_STATE_STOPPING",
-            "XR_SESSION_STATE_IDLE",         "XR_SESSION_STATE_EXITING"};
-        EXPECT_EQ(record.sessionStates, states);
+        EXPECT_EQ(record.sessionStates, e2e::FullSessionStates());
         ASSERT_EQ(record.endFrameResults.size(), static_cast<size_t>(kFrames));
         ASSERT_EQ(record.submitted.size(), static_cast<size_t>(kFrames));
         for (size_t i = 0; i < record.submitted.size(); ++i) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 
@@ -24,6 +25,26 @@ Environment IsolatedLoaderEnvironment(const std::string& dir, const std::string&
         {"TARVEX_OPENXR_CONFIG", std::nullopt},
         {"DISABLE_TARVEX_TRACKING_OVERRIDE", std::nullopt},
     };
+}
+
+void ApplyToThisProcess(const Environment& environment) {
+    for (const auto& [name, value] : environment) {
+        if (value) {
+            setenv(name.c_str(), value->c_str(), 1);
+        } else {
+            unsetenv(name.c_str());
+        }
+    }
+}
+
+const std::vector<std::string>& FullSessionStates() {
+    static const std::vector<std::string> states = {
+        "XR_SESSION_STATE_IDLE",         "XR_SESSION_STATE_READY",
+        "XR_SESSION_STATE_SYNCHRONIZED", "XR_SESSION_STATE_VISIBLE",
+        "XR_SESSION_STATE_FOCUSED",      "XR_SESSION_STATE_VISIBLE",
+        "XR_SESSION_STATE_SYNCHRONIZED", "XR_SESSION_STATE_STOPPING",
+        "XR_SESSION_STATE_IDLE",         "XR_SESSION_STATE_EXITING"};
+    return states;
 }
 
 Record ReadRecord(const std::string& path) {

@@ -20,6 +20,10 @@ using Environment = std::map<std::string, std::optional<std::string>>;
 // names an empty folder), the runtime's record in `recordPath`. `dir` must exist.
 Environment IsolatedLoaderEnvironment(const std::string& dir, const std::string& recordPath);
 
+// Sets or removes each variable of `environment` in this process, for tests that reach the loader
+// here rather than in a child.
+void ApplyToThisProcess(const Environment& environment);
+
 struct CapturedView {
     uint32_t frame = 0;
     uint32_t view = 0;
@@ -38,6 +42,10 @@ struct Record {
 
 // Reads the stand-in runtime's record; an unknown line is a test failure.
 Record ReadRecord(const std::string& path);
+
+// The session states the runtime records over a whole session, from creation to the exit that
+// follows its set number of frames.
+const std::vector<std::string>& FullSessionStates();
 
 // The pose of a "reference_space ... pose=<7 numbers>" line.
 std::optional<XrPosef> ReferenceSpacePose(const std::string& line);

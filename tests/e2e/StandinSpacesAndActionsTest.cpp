@@ -25,13 +25,7 @@ class StandinSession : public ::testing::Test {
 protected:
     void SetUp() override {
         dir_ = e2e::MakeTempDir();
-        for (const auto& [name, value] : e2e::IsolatedLoaderEnvironment(dir_, "")) {
-            if (value) {
-                setenv(name.c_str(), value->c_str(), 1);
-            } else {
-                unsetenv(name.c_str());
-            }
-        }
+        e2e::ApplyToThisProcess(e2e::IsolatedLoaderEnvironment(dir_, ""));
         setenv("TARVEX_STANDIN_RUNTIME_YAW_DEG", "90", 1);
     }
     void TearDown() override {

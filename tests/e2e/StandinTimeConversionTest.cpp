@@ -34,13 +34,7 @@ class StandinTimeConversion : public ::testing::Test {
 protected:
     void SetUp() override {
         dir_ = e2e::MakeTempDir();
-        for (const auto& [name, value] : e2e::IsolatedLoaderEnvironment(dir_, "")) {
-            if (value) {
-                setenv(name.c_str(), value->c_str(), 1);
-            } else {
-                unsetenv(name.c_str());
-            }
-        }
+        e2e::ApplyToThisProcess(e2e::IsolatedLoaderEnvironment(dir_, ""));
         unsetenv(kNoConversionVariable);
         unsetenv(kDisplayDelayVariable);
     }
