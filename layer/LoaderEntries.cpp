@@ -62,17 +62,13 @@ void DestroyAbandonedInstance(PFN_xrGetInstanceProcAddr nextGetInstanceProcAddr,
     }
 }
 
-// The options are read at each instance creation, before the rest of the chain is created, as
-// prediction may need an extension enabled on the instance.
-LayerOptions ApplyLayerOptions() {
-    std::string problem;
-    const LayerOptions options = LoadLayerOptions(&problem);
+// Puts the options read for a new layer object in force; a refused second object changes nothing.
+void ApplyLayerOptions(const LayerOptions& options, const std::string& problem) {
     if (!problem.empty()) {
         LogLine() << "Options ignored: " << problem << '\n';
     }
     MocapTracker::Instance().options.Set(options);
     WriteLogFileOnly(DescribeLayerOptions(options));
-    return options;
 }
 
 }  // namespace
@@ -106,12 +102,16 @@ XrResult XRAPI_CALL LayerXrCreateApiLayerInstance(const XrInstanceCreateInfo* in
         nextCreateInfo.nextInfo = nextInfo.next;
         const XrInstanceCreateInfo applicationCreateInfo = *info;
 
-        const LayerOptions options = ApplyLayerOptions();
+        // Read at each instance creation, before the rest of the chain exists: prediction may
+        // need an extension enabled on the instance.
+        std::string optionsProblem;
+        const LayerOptions options = LoadLayerOptions(&optionsProblem);
         std::vector<HookEntry> hooks = BuildHookList();
         for (HookEntry& optional : OptionalHookList(options)) {
             hooks.push_back(std::move(optional));
         }
         new OpenXRLayer(nextInfo.nextGetInstanceProcAddr, hooks);
+        ApplyLayerOptions(options, optionsProblem);
 
         XrInstance created = *instance;
         bool timeConversion = false;
