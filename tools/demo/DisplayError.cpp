@@ -48,9 +48,14 @@ std::optional<DisplayErrorReport> MeasureDisplayError(const std::vector<ViewSamp
     DisplayErrorReport report;
     report.frames = samples.size();
     report.frameErrors.reserve(samples.size());
+    // Sized up front: besides saving regrowth, it spares GCC 12 at -O3 a false
+    // -Wfree-nonheap-object on these vectors.
     std::vector<double> positions;
     std::vector<double> rotations;
     std::vector<double> ahead;
+    positions.reserve(samples.size());
+    rotations.reserve(samples.size());
+    ahead.reserve(samples.size());
     const double firstDisplay = static_cast<double>(samples.front().displayTime) * 1e-9;
     for (const ViewSample& sample : samples) {
         const double display = static_cast<double>(sample.displayTime) * 1e-9;
