@@ -239,6 +239,9 @@ TEST_F(WatchdogTest, DestroyingATrackerStopsItsWatchdog) {
     WriteConfig(SettingsFile{}.Text());
     CapturedOutput([&] { tracker_->Initialise(); });
     ASSERT_TRUE(tracker_->watchdogThread.joinable());
+    // Keeps the watchdog's passes idle, as below: a discovery it started after the disconnect
+    // would outlive the tracker.
+    tracker_->discoveryActive.store(true);
     CapturedOutput([&] { tracker_->DisconnectFromServer(); });
     tracker_.reset();  // joins; a watchdog that ignored the stop would hang here
 }
