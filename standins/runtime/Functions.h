@@ -6,7 +6,10 @@
 #ifdef XR_USE_GRAPHICS_API_VULKAN
 #include <vulkan/vulkan.h>
 #endif
-// The Vulkan and timespec bindings of OpenXR are declared only after their own headers.
+#ifdef XR_USE_PLATFORM_WIN32
+#include <windows.h>
+#endif
+// The Vulkan, timespec and Win32 bindings of OpenXR are declared only after their own headers.
 #include <openxr/openxr.h>
 #include <openxr/openxr_platform.h>
 
@@ -157,10 +160,28 @@ XrResult XRAPI_CALL GetVulkanGraphicsDevice2KHR(XrInstance instance,
                                                 VkPhysicalDevice* physicalDevice);
 #endif
 
-// XR_KHR_convert_timespec_time.
+// The time conversion of the platform, against the clock its applications read:
+// XR_KHR_win32_convert_performance_counter_time on Windows, XR_KHR_convert_timespec_time elsewhere.
+#ifdef XR_USE_PLATFORM_WIN32
+inline constexpr const char* kTimeConversionExtension =
+    XR_KHR_WIN32_CONVERT_PERFORMANCE_COUNTER_TIME_EXTENSION_NAME;
+inline constexpr uint32_t kTimeConversionVersion =
+    XR_KHR_win32_convert_performance_counter_time_SPEC_VERSION;
+XrResult XRAPI_CALL ConvertWin32PerformanceCounterToTimeKHR(XrInstance instance,
+                                                            const LARGE_INTEGER* performanceCounter,
+                                                            XrTime* time);
+XrResult XRAPI_CALL ConvertTimeToWin32PerformanceCounterKHR(XrInstance instance, XrTime time,
+                                                            LARGE_INTEGER* performanceCounter);
+#else
+inline constexpr const char* kTimeConversionExtension = XR_KHR_CONVERT_TIMESPEC_TIME_EXTENSION_NAME;
+inline constexpr uint32_t kTimeConversionVersion = XR_KHR_convert_timespec_time_SPEC_VERSION;
 XrResult XRAPI_CALL ConvertTimespecTimeToTimeKHR(XrInstance instance, const timespec* timespecTime,
                                                  XrTime* time);
 XrResult XRAPI_CALL ConvertTimeToTimespecTimeKHR(XrInstance instance, XrTime time,
                                                  timespec* timespecTime);
+#endif
+
+// XR_SUCCESS for a known instance that enabled the time conversion; the error otherwise.
+XrResult CheckTimeConversionInstance(XrInstance instance);
 
 }  // namespace standin

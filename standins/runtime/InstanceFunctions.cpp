@@ -31,8 +31,7 @@ constexpr OfferedExtension kExtensions[] = {
     {XR_KHR_VULKAN_ENABLE2_EXTENSION_NAME, XR_KHR_vulkan_enable2_SPEC_VERSION,
      &Instance::vulkan2Enabled},
 #endif
-    {XR_KHR_CONVERT_TIMESPEC_TIME_EXTENSION_NAME, XR_KHR_convert_timespec_time_SPEC_VERSION,
-     &Instance::timeConversionEnabled},
+    {kTimeConversionExtension, kTimeConversionVersion, &Instance::timeConversionEnabled},
 };
 
 // The time conversion can be switched off, so that a layer's handling of its absence is testable.
@@ -367,6 +366,15 @@ XrResult XRAPI_CALL EnumerateEnvironmentBlendModes(XrInstance instance, XrSystem
         return result;
     }
     return FillList(kBlendModes, capacity, count, modes);
+}
+
+XrResult CheckTimeConversionInstance(XrInstance instance) {
+    const Instance* state = FindInstance(instance);
+    if (state == nullptr) {
+        return XR_ERROR_HANDLE_INVALID;
+    }
+    // A function looked up through another instance that enabled the extension.
+    return state->timeConversionEnabled ? XR_SUCCESS : XR_ERROR_FUNCTION_UNSUPPORTED;
 }
 
 }  // namespace standin

@@ -107,10 +107,17 @@ const NamedFunction kInstanceFunctions[] = {
                                GetVulkanGraphicsRequirementsKHR,
                                XR_KHR_VULKAN_ENABLE2_EXTENSION_NAME),
 #endif
+#ifdef XR_USE_PLATFORM_WIN32
+    STANDIN_EXTENSION_FUNCTION("xrConvertWin32PerformanceCounterToTimeKHR",
+                               ConvertWin32PerformanceCounterToTimeKHR, kTimeConversionExtension),
+    STANDIN_EXTENSION_FUNCTION("xrConvertTimeToWin32PerformanceCounterKHR",
+                               ConvertTimeToWin32PerformanceCounterKHR, kTimeConversionExtension),
+#else
     STANDIN_EXTENSION_FUNCTION("xrConvertTimespecTimeToTimeKHR", ConvertTimespecTimeToTimeKHR,
-                               XR_KHR_CONVERT_TIMESPEC_TIME_EXTENSION_NAME),
+                               kTimeConversionExtension),
     STANDIN_EXTENSION_FUNCTION("xrConvertTimeToTimespecTimeKHR", ConvertTimeToTimespecTimeKHR,
-                               XR_KHR_CONVERT_TIMESPEC_TIME_EXTENSION_NAME),
+                               kTimeConversionExtension),
+#endif
 };
 
 #undef STANDIN_FUNCTION
@@ -131,7 +138,7 @@ bool IsEnabled(const Instance* instance, const char* extension) {
         return instance->vulkan2Enabled;
     }
 #endif
-    if (std::strcmp(extension, XR_KHR_CONVERT_TIMESPEC_TIME_EXTENSION_NAME) == 0) {
+    if (std::strcmp(extension, kTimeConversionExtension) == 0) {
         return instance->timeConversionEnabled;
     }
     return false;

@@ -22,7 +22,7 @@ struct Instance {
     bool headlessEnabled = false;
     bool vulkanEnabled = false;          // XR_KHR_vulkan_enable
     bool vulkan2Enabled = false;         // XR_KHR_vulkan_enable2
-    bool timeConversionEnabled = false;  // XR_KHR_convert_timespec_time
+    bool timeConversionEnabled = false;  // the platform's, kTimeConversionExtension
     // A session with a graphics binding needs the application to have asked for the requirements.
     bool graphicsRequirementsQueried = false;
 #ifdef XR_USE_GRAPHICS_API_VULKAN

@@ -31,7 +31,8 @@ inline constexpr const char* kNoTimeConversionVariable = "TARVEX_STANDIN_NO_TIME
 // Unset or unreadable numbers keep their defaults, so a typo cannot make the pose nonsense.
 StandinConfig ReadStandinConfig();
 
-// Whether the runtime offers XR_KHR_convert_timespec_time: yes unless
+// Whether the runtime offers its platform's time conversion (XR_KHR_convert_timespec_time, or
+// XR_KHR_win32_convert_performance_counter_time on Windows): yes unless
 // TARVEX_STANDIN_NO_TIME_CONVERSION is set to something other than 0. Read at each call, as the
 // extension list is asked for before any instance exists.
 bool TimeConversionOffered();

@@ -1,7 +1,6 @@
 #include <limits>
 
 #include "standins/runtime/Functions.h"
-#include "standins/runtime/RuntimeObjects.h"
 
 // XR_KHR_convert_timespec_time. This runtime's XrTime is CLOCK_MONOTONIC in nanoseconds (Clock.h),
 // so the conversion keeps the instant and changes only the form.
@@ -10,20 +9,11 @@ namespace {
 
 constexpr int64_t kNanosecondsPerSecond = 1'000'000'000;
 
-XrResult CheckInstance(XrInstance instance) {
-    const Instance* state = FindInstance(instance);
-    if (state == nullptr) {
-        return XR_ERROR_HANDLE_INVALID;
-    }
-    // A function looked up through another instance that enabled the extension.
-    return state->timeConversionEnabled ? XR_SUCCESS : XR_ERROR_FUNCTION_UNSUPPORTED;
-}
-
 }  // namespace
 
 XrResult XRAPI_CALL ConvertTimespecTimeToTimeKHR(XrInstance instance, const timespec* timespecTime,
                                                  XrTime* time) {
-    if (const XrResult result = CheckInstance(instance); XR_FAILED(result)) {
+    if (const XrResult result = CheckTimeConversionInstance(instance); XR_FAILED(result)) {
         return result;
     }
     if (timespecTime == nullptr || time == nullptr) {
@@ -48,7 +38,7 @@ XrResult XRAPI_CALL ConvertTimespecTimeToTimeKHR(XrInstance instance, const time
 
 XrResult XRAPI_CALL ConvertTimeToTimespecTimeKHR(XrInstance instance, XrTime time,
                                                  timespec* timespecTime) {
-    if (const XrResult result = CheckInstance(instance); XR_FAILED(result)) {
+    if (const XrResult result = CheckTimeConversionInstance(instance); XR_FAILED(result)) {
         return result;
     }
     if (timespecTime == nullptr) {

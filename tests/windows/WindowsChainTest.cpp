@@ -7,12 +7,18 @@
 #include <windows.h>
 
 #include <gtest/gtest.h>
+#include <openxr/openxr.h>
 #include <nlohmann/json.hpp>
+#define XR_USE_PLATFORM_WIN32
+#include <openxr/openxr_platform.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <numbers>
 #include <optional>
 #include <random>
 #include <sstream>
@@ -24,6 +30,7 @@
 #include "tests/windows/ScopedRegistryValue.h"
 #include "tools/demo/DemoSession.h"
 #include "tools/demo/RuntimeRecord.h"
+#include "tools/mocap-sim/MocapPath.h"
 
 namespace {
 
@@ -148,14 +155,19 @@ RuntimeRecord ReadRuntimeRecord(const fs::path& path) {
     return record;
 }
 
-// The demo's --dump-views lines, "received call_seconds=S display_time=T view0=... view1=...".
-std::vector<demo::RecordedViews> ReadViewDump(const fs::path& path) {
+// The demo's --dump-views lines, "received call_seconds=S display_time=T view0=... view1=...";
+// the call times go to `callSeconds` when given.
+std::vector<demo::RecordedViews> ReadViewDump(const fs::path& path,
+                                              std::vector<double>* callSeconds = nullptr) {
     std::vector<demo::RecordedViews> views;
     std::ifstream file(path);
     for (std::string line; std::getline(file, line);) {
         const size_t from = line.find(" call_seconds=");
         const size_t to = line.find(" display_time=");
         if (from != std::string::npos && to != std::string::npos) {
+            if (callSeconds != nullptr) {
+                callSeconds->push_back(std::stod(line.substr(from + 14, to - from - 14)));
+            }
             line.erase(from, to - from);
         }
         const std::optional<demo::RecordedViews> parsed = demo::ParseViewsLine(line, "received");
@@ -165,6 +177,18 @@ std::vector<demo::RecordedViews> ReadViewDump(const fs::path& path) {
         }
     }
     return views;
+}
+
+size_t CountLines(const std::string& text, const std::string& wanted) {
+    size_t count = 0;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        count += line == wanted ? 1 : 0;
+    }
+    return count;
 }
 
 bool ModuleLoaded(const char* name) {
@@ -256,10 +280,10 @@ protected:
         return folder / kManifestName;
     }
 
-    ProgramRun RunDemo() {
-        const std::string command = "\"" + WindowsPath(TARVEX_DEMO_PATH) + "\" --frames " +
-                                    std::to_string(kFrames) + " --dump-views \"" +
-                                    DumpPath().string() + "\" --plot \"" +
+    // The demo for `length` ("--frames N" or "--seconds S").
+    ProgramRun RunDemo(const std::string& length = "--frames " + std::to_string(kFrames)) {
+        const std::string command = "\"" + WindowsPath(TARVEX_DEMO_PATH) + "\" " + length +
+                                    " --dump-views \"" + DumpPath().string() + "\" --plot \"" +
                                     (dir_ / "views.svg").string() + "\"";
         ProgramRun run = windows_test::RunProgram(command, (dir_ / "demo-output.txt").string(),
                                                   kDemoTimeoutSeconds);
@@ -438,6 +462,199 @@ TEST_F(WindowsChain, CheckToolReportsTheRegistrationConfigurationAndStream) {
     ASSERT_TRUE(ids.is_array()) << json.output;
     EXPECT_NE(std::find(ids.begin(), ids.end(), 1), ids.end()) << json.output;
     EXPECT_GT(report["facts"]["mocap"].value("frame_rate_hz", 0.0), 0.0) << json.output;
+}
+
+// ---- Prediction to the display time, through XR_KHR_win32_convert_performance_counter_time ----
+//
+// The simulator walks the circle here (run-chain-test.sh's motion argument). Its head turn dates a
+// received head: a head's heading less the bearing of its position from the origin is unchanged by
+// the layer's turns about the vertical axis, and on the walk it is the head turn alone, which
+// follows time. The simulator's clock (Linux CLOCK_MONOTONIC) and the performance counter under
+// Wine need not share an origin, so both runs are dated from the same arbitrary origin and only
+// their difference counts.
+
+// The largest maximum the layer takes: a conversion gone wrong would send the heads that far past
+// the newest frame, well beyond the display time.
+constexpr const char* kPredictionOptions =
+    "[OPTIONS]\npredictdisplaytime = true\nmaxpredictionms = 200\n";
+constexpr const char* kPredictionOffLine =
+    "Prediction to display time is off: the runtime does not offer "
+    "XR_KHR_win32_convert_performance_counter_time.";
+constexpr int kDisplayDelayMs = 60;
+constexpr double kHeadTurnPeriod = 1.0 / kHeadTurnHertz;
+
+double WrapAngle(double radians) {
+    return std::remainder(radians, 2.0 * std::numbers::pi);
+}
+
+double HeadingAgainstBearing(double x, double z, double qy, double qw) {
+    return WrapAngle(2.0 * std::atan2(qy, qw) - std::atan2(x, z));
+}
+
+struct DatedHead {
+    double seconds;  // call time from the common origin
+    double headingAgainstBearing;
+};
+
+// Root mean square (radians) of the heads' difference from the path at their time plus `shift`,
+// less the constant part of that difference.
+double Residual(const std::vector<DatedHead>& heads, double shift) {
+    std::vector<double> residuals;
+    double s = 0.0;
+    double c = 0.0;
+    for (const DatedHead& head : heads) {
+        const MocapPose pose = CircleWalkPose(head.seconds + shift);
+        const double r = WrapAngle(head.headingAgainstBearing -
+                                   HeadingAgainstBearing(pose.x, pose.z, pose.qy, pose.qw));
+        residuals.push_back(r);
+        s += std::sin(r);
+        c += std::cos(r);
+    }
+    const double constant = std::atan2(s, c);
+    double sum = 0.0;
+    for (const double r : residuals) {
+        sum += WrapAngle(r - constant) * WrapAngle(r - constant);
+    }
+    return std::sqrt(sum / static_cast<double>(residuals.size()));
+}
+
+struct Dated {
+    double shift = 0.0;  // seconds, within one head-turn period
+    double rmsRadians = 1e9;
+    double displayAhead = 0.0;  // mean of display time less call time, seconds
+};
+
+// The shift over one whole period in coarse steps, then refined around the best.
+Dated DateRun(const std::vector<demo::RecordedViews>& views, const std::vector<double>& calls,
+              double origin) {
+    std::vector<DatedHead> heads;
+    Dated dated;
+    for (size_t i = 0; i < views.size(); ++i) {
+        const XrPosef& l = views[i].left;
+        const XrPosef& r = views[i].right;
+        heads.push_back(
+            {calls[i] - origin, HeadingAgainstBearing((l.position.x + r.position.x) / 2,
+                                                      (l.position.z + r.position.z) / 2,
+                                                      l.orientation.y, l.orientation.w)});
+        dated.displayAhead += static_cast<double>(views[i].displayTime) * 1e-9 - calls[i];
+    }
+    dated.displayAhead /= static_cast<double>(views.size());
+    const auto search = [&](double from, double to, double step) {
+        for (double shift = from; shift <= to; shift += step) {
+            if (const double rms = Residual(heads, shift); rms < dated.rmsRadians) {
+                dated.shift = shift;
+                dated.rmsRadians = rms;
+            }
+        }
+    };
+    search(-kHeadTurnPeriod / 2, kHeadTurnPeriod / 2, 0.005);
+    search(dated.shift - 0.005, dated.shift + 0.005, 0.0002);
+    return dated;
+}
+
+TEST_F(WindowsChain, PredictionReachesTheDisplayTimeThroughThePerformanceCounterConversion) {
+    Register(InstallAsPackage());
+    SetVariable("TARVEX_OPENXR_CONFIG", ConfigDir().string());
+    SetVariable("TARVEX_STANDIN_DISPLAY_DELAY_MS", std::to_string(kDisplayDelayMs));
+    std::ofstream(ConfigDir() / "TarvexOpenXRConfig.ini") << kConfig << kPredictionOptions;
+
+    // Two runs of one head-turn period each: first with a runtime that lacks the conversion, where
+    // the layer says so once and gives the newest frame's head; then with it.
+    std::vector<Dated> dated;
+    std::optional<double> origin;
+    for (const bool converts : {false, true}) {
+        SCOPED_TRACE(converts ? "runtime converts" : "runtime without conversion");
+        const ScopedVariable conversion("TARVEX_STANDIN_NO_TIME_CONVERSION", converts ? "0" : "1");
+        const ProgramRun run = RunDemo("--seconds " + std::to_string(kHeadTurnPeriod));
+        ASSERT_EQ(run.exitCode, 0u);
+        EXPECT_EQ(CountLines(run.output, kPredictionOffLine), converts ? 0u : 1u) << run.output;
+        std::vector<double> calls;
+        const std::vector<demo::RecordedViews> views = ReadViewDump(DumpPath(), &calls);
+        ASSERT_GT(views.size(), 150u);
+        ASSERT_EQ(calls.size(), views.size());
+        origin = origin.value_or(calls.front());
+        dated.push_back(DateRun(views, calls, *origin));
+        std::printf(
+            "%s: heads dated at %+.1f ms from the common origin (rms %.3f deg); display "
+            "%.1f ms after the call\n",
+            converts ? "with the conversion" : "without it", dated.back().shift * 1e3,
+            dated.back().rmsRadians * 180.0 / std::numbers::pi, dated.back().displayAhead * 1e3);
+        // The heads follow the path at the shift found, so the shift means something: a few tenths
+        // of a degree off it on a quiet machine, more when Wine's threads wake late on a busy
+        // one, against some 20 degrees for heads that do not follow it. The call comes late on a
+        // busy machine too, so the display time may lie a little less far ahead.
+        EXPECT_LT(dated.back().rmsRadians, 3.0 * std::numbers::pi / 180.0);
+        EXPECT_NEAR(dated.back().displayAhead, kDisplayDelayMs * 1e-3, 0.010);
+    }
+    // Unpredicted, a head is the newest frame's, a few milliseconds before the call and more on a
+    // busy machine; predicted, it is at the display time, up to the client's clock offset (about a
+    // round trip) beyond it.
+    const double ahead = std::remainder(dated[1].shift - dated[0].shift, kHeadTurnPeriod);
+    std::printf("prediction moved the heads %.1f ms ahead; the display time is %.1f ms ahead\n",
+                ahead * 1e3, dated[1].displayAhead * 1e3);
+    EXPECT_GE(ahead, dated[1].displayAhead - 0.005);
+    EXPECT_LE(ahead, dated[1].displayAhead + 0.050);
+}
+
+// The stand-in runtime's conversion, straight through the loader: a counter value and every time
+// the runtime's clock reads come back unchanged from a round trip, on the clock the layer reads.
+TEST_F(WindowsChain, RuntimeConvertsBetweenItsTimeAndThePerformanceCounter) {
+    XrInstanceCreateInfo createInfo{XR_TYPE_INSTANCE_CREATE_INFO};
+    std::snprintf(createInfo.applicationInfo.applicationName, XR_MAX_APPLICATION_NAME_SIZE,
+                  "conversion");
+    createInfo.applicationInfo.apiVersion = XR_MAKE_VERSION(1, 0, 0);
+    const char* extensions[] = {XR_MND_HEADLESS_EXTENSION_NAME,
+                                XR_KHR_WIN32_CONVERT_PERFORMANCE_COUNTER_TIME_EXTENSION_NAME};
+    createInfo.enabledExtensionCount = 2;
+    createInfo.enabledExtensionNames = extensions;
+    XrInstance instance = XR_NULL_HANDLE;
+    {
+        // A runtime without the conversion refuses it, as one that never had it would.
+        const ScopedVariable off("TARVEX_STANDIN_NO_TIME_CONVERSION", "1");
+        EXPECT_EQ(xrCreateInstance(&createInfo, &instance), XR_ERROR_EXTENSION_NOT_PRESENT);
+    }
+    ASSERT_EQ(xrCreateInstance(&createInfo, &instance), XR_SUCCESS);
+    const std::unique_ptr<XrInstance_T, XrResult (*)(XrInstance)> destroy(instance,
+                                                                          xrDestroyInstance);
+    PFN_xrConvertWin32PerformanceCounterToTimeKHR toTime = nullptr;
+    PFN_xrConvertTimeToWin32PerformanceCounterKHR toCounter = nullptr;
+    ASSERT_EQ(xrGetInstanceProcAddr(instance, "xrConvertWin32PerformanceCounterToTimeKHR",
+                                    reinterpret_cast<PFN_xrVoidFunction*>(&toTime)),
+              XR_SUCCESS);
+    ASSERT_EQ(xrGetInstanceProcAddr(instance, "xrConvertTimeToWin32PerformanceCounterKHR",
+                                    reinterpret_cast<PFN_xrVoidFunction*>(&toCounter)),
+              XR_SUCCESS);
+
+    for (int i = 0; i < 1000; ++i) {
+        LARGE_INTEGER counter{};
+        QueryPerformanceCounter(&counter);
+        XrTime time = 0;
+        LARGE_INTEGER back{};
+        ASSERT_EQ(toTime(instance, &counter, &time), XR_SUCCESS);
+        ASSERT_EQ(toCounter(instance, time, &back), XR_SUCCESS);
+        EXPECT_EQ(back.QuadPart, counter.QuadPart);
+
+        const XrTime now = platform::MonotonicNanoseconds();
+        XrTime again = 0;
+        ASSERT_EQ(toCounter(instance, now, &back), XR_SUCCESS);
+        ASSERT_EQ(toTime(instance, &back, &again), XR_SUCCESS);
+        EXPECT_EQ(again, now);
+        EXPECT_GE(back.QuadPart, counter.QuadPart);
+        if (HasFailure()) {
+            return;
+        }
+    }
+
+    LARGE_INTEGER counter{};
+    XrTime time = 0;
+    for (const LONGLONG invalid : {0LL, -1LL}) {
+        counter.QuadPart = invalid;
+        EXPECT_EQ(toTime(instance, &counter, &time), XR_ERROR_TIME_INVALID) << invalid;
+        EXPECT_EQ(toCounter(instance, invalid, &counter), XR_ERROR_TIME_INVALID) << invalid;
+    }
+    EXPECT_EQ(toTime(instance, nullptr, &time), XR_ERROR_VALIDATION_FAILURE);
+    EXPECT_EQ(toTime(instance, &counter, nullptr), XR_ERROR_VALIDATION_FAILURE);
+    EXPECT_EQ(toCounter(instance, 1, nullptr), XR_ERROR_VALIDATION_FAILURE);
 }
 
 }  // namespace

@@ -1,18 +1,21 @@
 #!/usr/bin/env bash
 # Runs one case of the Windows chain test under Wine against the Linux simulator, which serves the
-# worked example's headset on a command port the system chooses; the Windows programs reach it
-# through ORVIX_STANDIN_PORTS.
+# worked example's headset (or walks the path named by the optional last argument) on a command
+# port the system chooses; the Windows programs reach it through ORVIX_STANDIN_PORTS.
 #
 # The layer and tarvex-check first ask the configured address on the standard command port and
 # find the simulator by discovery when nothing answers there; the test's configuration names a
 # loopback address that no server binds, so that another program on 127.0.0.1:1510 is not taken
 # for ours.
 #
-# Usage: run-chain-test.sh <linux simulator> <wine> <test program> <gtest filter>
+# Usage: run-chain-test.sh <linux simulator> <wine> <test program> <gtest filter> [<path>]
 set -euo pipefail
 
-sim=$1 wine=$2 program=$3 filter=$4
-worked_example_pose='-1,1.5,-2,0,0.2588190,0,0.9659258'
+sim=$1 wine=$2 program=$3 filter=$4 path=${5:-}
+motion=(--pose '-1,1.5,-2,0,0.2588190,0,0.9659258')
+if [[ -n $path ]]; then
+    motion=(--path "$path")
+fi
 
 if [[ ! -x $sim ]]; then
     echo "the Linux simulator $sim is not built;" \
@@ -32,7 +35,7 @@ cleanup() {
 trap cleanup EXIT
 
 : >"$work/sim.log"
-"$sim" --command-port 0 --rate 120 --pose "$worked_example_pose" >"$work/sim.log" 2>&1 &
+"$sim" --command-port 0 --rate 120 "${motion[@]}" >"$work/sim.log" 2>&1 &
 sim_pid=$!
 port=
 for _ in $(seq 100); do
