@@ -7,43 +7,16 @@
 #                                 <headset id> <headset height>
 set -euo pipefail
 
-sim=$1 wine=$2 program=$3 dll=$4 headset_id=$5 height=$6
+# shellcheck source=tests/windows/linux-sim.sh
+source "$(dirname "$0")/linux-sim.sh"
+
+wine=$2 program=$3 dll=$4 headset_id=$5 height=$6
 load_line='OpenXR API Layer XR_APILAYER_TARVEX_tracking_override dynamically loaded library initialized.'
 
-if [[ ! -x $sim ]]; then
-    echo "the Linux simulator $sim is not built;" \
-        "run: cmake --preset default && cmake --build --preset default --target tarvex-mocap-sim" >&2
-    exit 1
-fi
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/tarvex-windows-sim.XXXXXX")
-sim_pid=
-cleanup() {
-    if [[ -n $sim_pid ]]; then
-        kill "$sim_pid" 2>/dev/null || true
-        wait "$sim_pid" 2>/dev/null || true
-    fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
+use_linux_sim "$1"
 # The layer connects to the standard ports, so the simulator takes them (the test holds CTest's
 # mocap_ports lock).
-"$sim" --rate 120 --headset-id "$headset_id" --pose "0.5,$height,-0.5,0,0,0,1" \
-    >"$work/sim.log" 2>&1 &
-sim_pid=$!
-started=
-for _ in $(seq 50); do
-    grep -q "started at monotonic" "$work/sim.log" && started=1 && break
-    kill -0 "$sim_pid" 2>/dev/null || break
-    sleep 0.1
-done
-if [[ -z $started ]]; then
-    echo "the simulator did not start (is another server on port 1510?):" >&2
-    cat "$work/sim.log" >&2
-    exit 1
-fi
-head -n 1 "$work/sim.log"
+start_linux_sim --rate 120 --headset-id "$headset_id" --pose "0.5,$height,-0.5,0,0,0,1"
 
 status=0
 WINEDEBUG=-all,+debugstr \
@@ -58,8 +31,5 @@ if [[ $load_lines -ne 1 ]]; then
     status=1
 fi
 
-kill "$sim_pid" 2>/dev/null || true
-wait "$sim_pid" 2>/dev/null || true
-sim_pid=
-tail -n 3 "$work/sim.log"
+stop_linux_sim
 exit "$status"
