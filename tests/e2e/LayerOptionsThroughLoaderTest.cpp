@@ -20,12 +20,17 @@
 #include <set>
 #include <sstream>
 
+#include "tests/common/WalkDating.h"
 #include "tests/e2e/ChildProcess.h"
 #include "tests/e2e/LayerSetup.h"
 #include "tests/e2e/LoaderRun.h"
-#include "tools/mocap-sim/MocapPath.h"
 
 namespace {
+
+using walk_dating::DatedHead;
+using walk_dating::FitTimeShift;
+using walk_dating::HeadingAgainstBearing;
+using walk_dating::TimeShift;
 
 constexpr const char* kLayerName = "XR_APILAYER_TARVEX_tracking_override";
 constexpr const char* kPredictionOffLine =
@@ -88,66 +93,6 @@ XrPosef EyeCentre(const XrPosef& left, const XrPosef& right) {
     return {left.orientation,
             {(left.position.x + right.position.x) / 2, (left.position.y + right.position.y) / 2,
              (left.position.z + right.position.z) / 2}};
-}
-
-double WrapAngle(double radians) {
-    return std::remainder(radians, 2.0 * std::numbers::pi);
-}
-
-// The yaw of a quaternion that turns about +Y only.
-double Yaw(double qy, double qw) {
-    return 2.0 * std::atan2(qy, qw);
-}
-
-// A head's heading less the bearing of its position from the origin: unchanged by any turn about
-// the vertical axis through the origin, such as the layer's half turn and yaw alignment. On the
-// simulator's circle walk the walking part cancels and the head turn is left, which follows time:
-// it dates a received head without knowing the alignment.
-double HeadingAgainstBearing(double x, double z, double yaw) {
-    return WrapAngle(yaw - std::atan2(x, z));
-}
-
-double PathHeadingAgainstBearing(double pathSeconds) {
-    const MocapPose pose = CircleWalkPose(pathSeconds);
-    return HeadingAgainstBearing(pose.x, pose.z, Yaw(pose.qy, pose.qw));
-}
-
-struct DatedHead {
-    double callPathSeconds;  // path time of the xrLocateViews call
-    double headingAgainstBearing;
-};
-
-// The common shift d (seconds) for which the received heads best match the path at their call
-// time plus d, up to a constant angle; with the residual's root mean square (radians).
-struct TimeShift {
-    double seconds = 0.0;
-    double rmsRadians = 0.0;
-};
-
-TimeShift FitTimeShift(const std::vector<DatedHead>& heads, double from, double to) {
-    TimeShift best{from, 1e9};
-    for (double shift = from; shift <= to; shift += 0.0005) {
-        std::vector<double> residuals;
-        double s = 0.0;
-        double c = 0.0;
-        for (const DatedHead& head : heads) {
-            const double r = WrapAngle(head.headingAgainstBearing -
-                                       PathHeadingAgainstBearing(head.callPathSeconds + shift));
-            residuals.push_back(r);
-            s += std::sin(r);
-            c += std::cos(r);
-        }
-        const double constant = std::atan2(s, c);
-        double sum = 0.0;
-        for (const double r : residuals) {
-            sum += WrapAngle(r - constant) * WrapAngle(r - constant);
-        }
-        const double rms = std::sqrt(sum / static_cast<double>(residuals.size()));
-        if (rms < best.rmsRadians) {
-            best = {shift, rms};
-        }
-    }
-    return best;
 }
 
 // A run's output with the lines whose number or place depends on timing set aside: the frame
@@ -409,12 +354,12 @@ DatedRun DateHeads(const std::vector<LocatedViews>& located, double pathStart) {
     for (const LocatedViews& views : located) {
         const XrPosef head = EyeCentre(views.left, views.right);
         heads.push_back({views.callSeconds - pathStart,
-                         HeadingAgainstBearing(head.position.x, head.position.z,
-                                               Yaw(head.orientation.y, head.orientation.w))});
+                         HeadingAgainstBearing(head.position.x, head.position.z, head.orientation.y,
+                                               head.orientation.w)});
         dated.displayAhead += static_cast<double>(views.displayTime) * 1e-9 - views.callSeconds;
     }
     dated.displayAhead /= static_cast<double>(located.size());
-    dated.shift = FitTimeShift(heads, -0.1, 0.15);
+    dated.shift = FitTimeShift(heads, -0.1, 0.15, 0.0005);
     return dated;
 }
 

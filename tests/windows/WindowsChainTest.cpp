@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "tests/common/WalkDating.h"
 #include "tests/windows/ProgramRun.h"
 #include "tests/windows/ScopedRegistryValue.h"
 #include "tools/demo/DemoSession.h"
@@ -466,12 +467,10 @@ TEST_F(WindowsChain, CheckToolReportsTheRegistrationConfigurationAndStream) {
 
 // ---- Prediction to the display time, through XR_KHR_win32_convert_performance_counter_time ----
 //
-// The simulator walks the circle here (run-chain-test.sh's motion argument). Its head turn dates a
-// received head: a head's heading less the bearing of its position from the origin is unchanged by
-// the layer's turns about the vertical axis, and on the walk it is the head turn alone, which
-// follows time. The simulator's clock (Linux CLOCK_MONOTONIC) and the performance counter under
-// Wine need not share an origin, so both runs are dated from the same arbitrary origin and only
-// their difference counts.
+// The simulator walks the circle here (run-chain-test.sh's motion argument), whose head turn dates
+// a received head (tests/common/WalkDating.h). The simulator's clock (Linux CLOCK_MONOTONIC) and
+// the performance counter under Wine need not share an origin, so both runs are dated from the same
+// arbitrary origin and only their difference counts.
 
 // The largest maximum the layer takes: a conversion gone wrong would send the heads that far past
 // the newest frame, well beyond the display time.
@@ -483,72 +482,30 @@ constexpr const char* kPredictionOffLine =
 constexpr int kDisplayDelayMs = 60;
 constexpr double kHeadTurnPeriod = 1.0 / kHeadTurnHertz;
 
-double WrapAngle(double radians) {
-    return std::remainder(radians, 2.0 * std::numbers::pi);
-}
-
-double HeadingAgainstBearing(double x, double z, double qy, double qw) {
-    return WrapAngle(2.0 * std::atan2(qy, qw) - std::atan2(x, z));
-}
-
-struct DatedHead {
-    double seconds;  // call time from the common origin
-    double headingAgainstBearing;
-};
-
-// Root mean square (radians) of the heads' difference from the path at their time plus `shift`,
-// less the constant part of that difference.
-double Residual(const std::vector<DatedHead>& heads, double shift) {
-    std::vector<double> residuals;
-    double s = 0.0;
-    double c = 0.0;
-    for (const DatedHead& head : heads) {
-        const MocapPose pose = CircleWalkPose(head.seconds + shift);
-        const double r = WrapAngle(head.headingAgainstBearing -
-                                   HeadingAgainstBearing(pose.x, pose.z, pose.qy, pose.qw));
-        residuals.push_back(r);
-        s += std::sin(r);
-        c += std::cos(r);
-    }
-    const double constant = std::atan2(s, c);
-    double sum = 0.0;
-    for (const double r : residuals) {
-        sum += WrapAngle(r - constant) * WrapAngle(r - constant);
-    }
-    return std::sqrt(sum / static_cast<double>(residuals.size()));
-}
-
 struct Dated {
-    double shift = 0.0;  // seconds, within one head-turn period
-    double rmsRadians = 1e9;
-    double displayAhead = 0.0;  // mean of display time less call time, seconds
+    walk_dating::TimeShift shift;  // seconds within one head-turn period
+    double displayAhead = 0.0;     // mean of display time less call time, seconds
 };
 
 // The shift over one whole period in coarse steps, then refined around the best.
 Dated DateRun(const std::vector<demo::RecordedViews>& views, const std::vector<double>& calls,
               double origin) {
-    std::vector<DatedHead> heads;
+    std::vector<walk_dating::DatedHead> heads;
     Dated dated;
     for (size_t i = 0; i < views.size(); ++i) {
         const XrPosef& l = views[i].left;
         const XrPosef& r = views[i].right;
-        heads.push_back(
-            {calls[i] - origin, HeadingAgainstBearing((l.position.x + r.position.x) / 2,
-                                                      (l.position.z + r.position.z) / 2,
-                                                      l.orientation.y, l.orientation.w)});
+        heads.push_back({calls[i] - origin,
+                         walk_dating::HeadingAgainstBearing((l.position.x + r.position.x) / 2,
+                                                            (l.position.z + r.position.z) / 2,
+                                                            l.orientation.y, l.orientation.w)});
         dated.displayAhead += static_cast<double>(views[i].displayTime) * 1e-9 - calls[i];
     }
     dated.displayAhead /= static_cast<double>(views.size());
-    const auto search = [&](double from, double to, double step) {
-        for (double shift = from; shift <= to; shift += step) {
-            if (const double rms = Residual(heads, shift); rms < dated.rmsRadians) {
-                dated.shift = shift;
-                dated.rmsRadians = rms;
-            }
-        }
-    };
-    search(-kHeadTurnPeriod / 2, kHeadTurnPeriod / 2, 0.005);
-    search(dated.shift - 0.005, dated.shift + 0.005, 0.0002);
+    dated.shift =
+        walk_dating::FitTimeShift(heads, -kHeadTurnPeriod / 2, kHeadTurnPeriod / 2, 0.005);
+    dated.shift = walk_dating::FitTimeShift(heads, dated.shift.seconds - 0.005,
+                                            dated.shift.seconds + 0.005, 0.0002);
     return dated;
 }
 
@@ -577,19 +534,21 @@ TEST_F(WindowsChain, PredictionReachesTheDisplayTimeThroughThePerformanceCounter
         std::printf(
             "%s: heads dated at %+.1f ms from the common origin (rms %.3f deg); display "
             "%.1f ms after the call\n",
-            converts ? "with the conversion" : "without it", dated.back().shift * 1e3,
-            dated.back().rmsRadians * 180.0 / std::numbers::pi, dated.back().displayAhead * 1e3);
+            converts ? "with the conversion" : "without it", dated.back().shift.seconds * 1e3,
+            dated.back().shift.rmsRadians * 180.0 / std::numbers::pi,
+            dated.back().displayAhead * 1e3);
         // The heads follow the path at the shift found, so the shift means something: a few tenths
         // of a degree off it on a quiet machine, more when Wine's threads wake late on a busy
         // one, against some 20 degrees for heads that do not follow it. The call comes late on a
         // busy machine too, so the display time may lie a little less far ahead.
-        EXPECT_LT(dated.back().rmsRadians, 3.0 * std::numbers::pi / 180.0);
+        EXPECT_LT(dated.back().shift.rmsRadians, 3.0 * std::numbers::pi / 180.0);
         EXPECT_NEAR(dated.back().displayAhead, kDisplayDelayMs * 1e-3, 0.010);
     }
     // Unpredicted, a head is the newest frame's, a few milliseconds before the call and more on a
     // busy machine; predicted, it is at the display time, up to the client's clock offset (about a
     // round trip) beyond it.
-    const double ahead = std::remainder(dated[1].shift - dated[0].shift, kHeadTurnPeriod);
+    const double ahead =
+        std::remainder(dated[1].shift.seconds - dated[0].shift.seconds, kHeadTurnPeriod);
     std::printf("prediction moved the heads %.1f ms ahead; the display time is %.1f ms ahead\n",
                 ahead * 1e3, dated[1].displayAhead * 1e3);
     EXPECT_GE(ahead, dated[1].displayAhead - 0.005);
