@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <random>
 #include <string>
 #include <system_error>
@@ -23,6 +24,29 @@ inline void SetVariable(const char* name, const char* value) {
     }
 #endif
 }
+
+// Sets, or with nullopt removes, an environment variable for the life of the object.
+class ScopedVariable {
+public:
+    ScopedVariable(std::string name, const std::optional<std::string>& value)
+        : name_(std::move(name)) {
+        if (const char* old = std::getenv(name_.c_str())) {
+            old_ = old;
+        }
+        Set(value);
+    }
+    ~ScopedVariable() { Set(old_); }
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+private:
+    void Set(const std::optional<std::string>& value) {
+        SetVariable(name_.c_str(), value ? value->c_str() : nullptr);
+    }
+
+    std::string name_;
+    std::optional<std::string> old_;
+};
 
 // A new empty directory under the system's temporary directory.
 inline std::filesystem::path MakeTemporaryDirectory() {

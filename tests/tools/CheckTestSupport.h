@@ -12,38 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
 #include "tools/check/Report.h"
-
-// Sets, or with nullopt removes, an environment variable for the life of the object.
-class ScopedVariable {
-public:
-    ScopedVariable(std::string name, const std::optional<std::string>& value)
-        : name_(std::move(name)) {
-        if (const char* old = std::getenv(name_.c_str())) {
-            old_ = old;
-        }
-        Set(value);
-    }
-    ~ScopedVariable() { Set(old_); }
-    ScopedVariable(const ScopedVariable&) = delete;
-    ScopedVariable& operator=(const ScopedVariable&) = delete;
-
-private:
-    void Set(const std::optional<std::string>& value) {
-#ifdef _WIN32
-        _putenv_s(name_.c_str(), value ? value->c_str() : "");
-#else
-        if (value) {
-            setenv(name_.c_str(), value->c_str(), 1);
-        } else {
-            unsetenv(name_.c_str());
-        }
-#endif
-    }
-
-    std::string name_;
-    std::optional<std::string> old_;
-};
 
 // A new empty folder under the system's temporary folder, removed with the object.
 class TemporaryFolder {

@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
 #include "platform/Platform.h"
 #include "tests/common/WalkDating.h"
 #include "tests/windows/ProgramRun.h"
@@ -108,31 +109,6 @@ bool SamePose(const XrPosef& a, const XrPosef& b) {
            a.orientation.y == b.orientation.y && a.orientation.z == b.orientation.z &&
            a.orientation.w == b.orientation.w;
 }
-
-// Sets, or with nullopt removes, a variable of this process's environment, which the loader, the
-// layer, the runtime and every program started here read.
-class ScopedVariable {
-public:
-    ScopedVariable(std::string name, const std::optional<std::string>& value)
-        : name_(std::move(name)) {
-        if (const char* old = std::getenv(name_.c_str())) {
-            old_ = old;
-        }
-        Set(value);
-    }
-    ~ScopedVariable() { Set(old_); }
-    ScopedVariable(const ScopedVariable&) = delete;
-    ScopedVariable& operator=(const ScopedVariable&) = delete;
-
-private:
-    void Set(const std::optional<std::string>& value) {
-        // An empty value removes the variable on Windows.
-        platform::SetEnvironmentValue(name_.c_str(), value ? value->c_str() : "");
-    }
-
-    std::string name_;
-    std::optional<std::string> old_;
-};
 
 // What the stand-in runtime recorded of one run.
 struct RuntimeRecord {
