@@ -20,6 +20,7 @@
 #include <set>
 #include <sstream>
 
+#include "standins/runtime/PoseMath.h"
 #include "tests/common/WalkDating.h"
 #include "tests/e2e/ChildProcess.h"
 #include "tests/e2e/LayerSetup.h"
@@ -61,32 +62,8 @@ constexpr XrSpaceLocationFlags kSpaceValid =
 
 // ---- Pose arithmetic for expected values ----
 
-XrQuaternionf Multiply(const XrQuaternionf& a, const XrQuaternionf& b) {
-    return {a.w * b.x + a.x * b.w + a.y * b.z - a.z * b.y,
-            a.w * b.y - a.x * b.z + a.y * b.w + a.z * b.x,
-            a.w * b.z + a.x * b.y - a.y * b.x + a.z * b.w,
-            a.w * b.w - a.x * b.x - a.y * b.y - a.z * b.z};
-}
-
-XrVector3f Rotate(const XrQuaternionf& q, const XrVector3f& v) {
-    const XrQuaternionf rotated =
-        Multiply(Multiply(q, {v.x, v.y, v.z, 0.0f}), {-q.x, -q.y, -q.z, q.w});
-    return {rotated.x, rotated.y, rotated.z};
-}
-
-// `inner` expressed in the space whose pose is `outer`, brought out of it.
-XrPosef Compose(const XrPosef& outer, const XrPosef& inner) {
-    const XrVector3f moved = Rotate(outer.orientation, inner.position);
-    return {Multiply(outer.orientation, inner.orientation),
-            {outer.position.x + moved.x, outer.position.y + moved.y, outer.position.z + moved.z}};
-}
-
-XrPosef Inverse(const XrPosef& pose) {
-    const XrQuaternionf inverse{-pose.orientation.x, -pose.orientation.y, -pose.orientation.z,
-                                pose.orientation.w};
-    const XrVector3f back = Rotate(inverse, pose.position);
-    return {inverse, {-back.x, -back.y, -back.z}};
-}
+using standin::Compose;
+using standin::Inverse;
 
 // The head between two eyes: their common orientation, the midpoint of their positions.
 XrPosef EyeCentre(const XrPosef& left, const XrPosef& right) {
