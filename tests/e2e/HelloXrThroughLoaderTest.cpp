@@ -18,19 +18,18 @@
 
 namespace {
 
-constexpr const char* kLayerName = "XR_APILAYER_TARVEX_tracking_override";
+using e2e::kLayerName;
+using e2e::kWorkedExamplePose;
+using e2e::kWorkedLeft;
+using e2e::kWorkedRight;
+using e2e::kWorkedSpace;
+
 constexpr const char* kCoreValidationName = "XR_APILAYER_LUNARG_core_validation";
 constexpr int kFrames = 120;
 constexpr int kCapturedFrame = 60;
 constexpr double kHelloXrTimeoutSeconds = 60.0;
 
-// The simulator's fixed headset of the worked example: (-1, 1.5, -2) with a yaw of +30 degrees in
-// its own axes. With the runtime heading +10 degrees and an ipd of 64 mm the layer gives both
-// views a yaw of +10 degrees, and every reference space the offset of the stored pose.
-constexpr const char* kWorkedExamplePose = "-1,1.5,-2,0,0.2588190,0,0.9659258";
-const XrPosef kWorkedLeft = e2e::MakePose(0.2279395, 1.5, 2.2374053, 0, 0.0871557, 0, 0.9961947);
-const XrPosef kWorkedRight = e2e::MakePose(0.2833651, 1.5, 2.2054053, 0, 0.0871557, 0, 0.9961947);
-const XrPosef kWorkedSpace = e2e::MakePose(1, -1.5, 2, 0, -0.2588190, 0, 0.9659258);
+// How near the worked example's poses (e2e::kWorkedLeft, ...) what hello_xr submits must be.
 constexpr double kWorkedTolerance = 1e-5;
 // A second fixed headset, half a metre to the side and turned the other way.
 constexpr const char* kOtherPose = "-0.5,1.6,-2.2,0,-0.1305262,0,0.9914449";

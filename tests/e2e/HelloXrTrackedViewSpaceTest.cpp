@@ -19,7 +19,8 @@
 
 namespace {
 
-constexpr const char* kLayerName = "XR_APILAYER_TARVEX_tracking_override";
+using e2e::kLayerName;
+
 constexpr int kFrames = 120;
 constexpr const char* kCapturedFrames = "40,100";
 constexpr double kHelloXrTimeoutSeconds = 60.0;

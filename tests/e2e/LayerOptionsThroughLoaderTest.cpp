@@ -28,24 +28,23 @@
 
 namespace {
 
+using e2e::kLayerName;
+using e2e::kWorkedExamplePose;
+using e2e::kWorkedSpace;
+
 using walk_dating::DatedHead;
 using walk_dating::FitTimeShift;
 using walk_dating::HeadingAgainstBearing;
 using walk_dating::TimeShift;
 
-constexpr const char* kLayerName = "XR_APILAYER_TARVEX_tracking_override";
 constexpr const char* kPredictionOffLine =
     "Prediction to display time is off: the runtime does not offer "
     "XR_KHR_convert_timespec_time.";
 constexpr double kRunTimeoutSeconds = 60.0;
 
-// The worked example of the layer's end-to-end tests: the simulator's headset at (-1, 1.5, -2)
-// with a yaw of +30 degrees, the runtime heading +10 degrees, 64 mm between the eyes. The tracked
-// head lies midway between the eyes the layer gives, turned by +10 degrees; every reference space
-// gets the offset of the stored pose.
-constexpr const char* kWorkedExamplePose = "-1,1.5,-2,0,0.2588190,0,0.9659258";
+// In the worked example (e2e::kWorkedExamplePose), the tracked head lies midway between the eyes
+// the layer gives, turned by +10 degrees.
 const XrPosef kWorkedHead = e2e::MakePose(0.2556523, 1.5, 2.2214053, 0, 0.0871557, 0, 0.9961947);
-const XrPosef kWorkedSpace = e2e::MakePose(1, -1.5, 2, 0, -0.2588190, 0, 0.9659258);
 // The runtime's own head with its heading of +10 degrees.
 const XrPosef kRuntimeHead =
     e2e::MakePose(0.25, 1.65, -0.4, 0, std::sin(5 * M_PI / 180), 0, std::cos(5 * M_PI / 180));

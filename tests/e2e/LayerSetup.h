@@ -27,6 +27,19 @@ inline constexpr const char* kLoopbackSettings =
     "overridel = false\n"
     "controllerlrbid = 3\n";
 
+inline constexpr const char* kLayerName = "XR_APILAYER_TARVEX_tracking_override";
+
+// The worked example: the simulator's headset at (-1, 1.5, -2) with a yaw of +30 degrees in its
+// own axes; the layer's half turn stores (1, 1.5, 2) with the same yaw. With the runtime heading
+// +10 degrees and 64 mm between the eyes, both views turn by +10 degrees and sit at the stored
+// position turned by -20 degrees about the origin, 32 mm to either side along the stored +30
+// degrees. Every reference space gets the offset of the stored pose: its position with y negated,
+// the yaw of the y-negated orientation.
+inline constexpr const char* kWorkedExamplePose = "-1,1.5,-2,0,0.2588190,0,0.9659258";
+inline const XrPosef kWorkedLeft = MakePose(0.2279395, 1.5, 2.2374053, 0, 0.0871557, 0, 0.9961947);
+inline const XrPosef kWorkedRight = MakePose(0.2833651, 1.5, 2.2054053, 0, 0.0871557, 0, 0.9961947);
+inline const XrPosef kWorkedSpace = MakePose(1, -1.5, 2, 0, -0.2588190, 0, 0.9659258);
+
 // Writes `text` as the layer's configuration file in `dir`.
 void WriteLayerConfig(const std::string& dir, const std::string& text);
 

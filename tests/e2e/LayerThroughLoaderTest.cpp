@@ -18,23 +18,19 @@
 
 namespace {
 
-constexpr const char* kLayerName = "XR_APILAYER_TARVEX_tracking_override";
+using e2e::kLayerName;
+using e2e::kWorkedExamplePose;
+using e2e::kWorkedLeft;
+using e2e::kWorkedRight;
+using e2e::kWorkedSpace;
+
 constexpr const char* kCoreValidationName = "XR_APILAYER_LUNARG_core_validation";
 constexpr const char* kLoadLine =
     "OpenXR API Layer XR_APILAYER_TARVEX_tracking_override dynamically loaded library "
     "initialized.";
 constexpr double kDemoTimeoutSeconds = 60.0;
 
-// The simulator serves its headset at (-1, 1.5, -2) with a yaw of +30 degrees in its own axes;
-// the layer's half turn stores (1, 1.5, 2) with the same yaw. With the runtime heading +10
-// degrees and an ipd of 64 mm, both views turn by +10 degrees and sit at the stored position
-// turned by -20 degrees about the origin, 32 mm to either side along the stored +30 degrees.
-constexpr const char* kWorkedExamplePose = "-1,1.5,-2,0,0.2588190,0,0.9659258";
-const XrPosef kWorkedLeft = e2e::MakePose(0.2279395, 1.5, 2.2374053, 0, 0.0871557, 0, 0.9961947);
-const XrPosef kWorkedRight = e2e::MakePose(0.2833651, 1.5, 2.2054053, 0, 0.0871557, 0, 0.9961947);
-// The reference space's offset: the stored position with y negated, the yaw of the y-negated
-// stored orientation.
-const XrPosef kWorkedSpace = e2e::MakePose(1, -1.5, 2, 0, -0.2588190, 0, 0.9659258);
+// How near the worked example's poses (e2e::kWorkedLeft, ...) the received ones must be.
 constexpr double kWorkedTolerance = 1e-5;
 
 size_t CountLines(const std::string& text, const std::string& line) {
