@@ -56,6 +56,7 @@ demo::ViewSample Received(double poseSeconds, double displaySeconds, double alig
     demo::ViewSample sample;
     sample.callSeconds = kPathStart + displaySeconds - 0.011;
     sample.displayTime = static_cast<XrTime>(std::llround((kPathStart + displaySeconds) * 1e9));
+    sample.displaySeconds = kPathStart + displaySeconds;
     sample.left = {orientation, {head.x - side.x, head.y - side.y, head.z - side.z}};
     sample.right = {orientation, {head.x + side.x, head.y + side.y, head.z + side.z}};
     sample.viewStateFlags = flags;

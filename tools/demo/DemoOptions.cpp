@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include <limits>
+#include <map>
 
 #include "TarvexVersion.h"
 #include "tools/mocap-sim/CommandLineChecks.h"
@@ -24,7 +25,7 @@ DemoCommandLine ParseDemoCommandLine(int argc, const char* const* argv) {
     DemoCommandLine result;
     DemoOptions& options = result.options;
 
-    CLI::App app("A headless OpenXR application that shows the view poses it receives.", kProgram);
+    CLI::App app("An OpenXR application that shows the view poses it receives.", kProgram);
     app.set_version_flag("--version", std::string(kProgram) + " " + kTarvexVersion,
                          "print the version and exit");
     app.set_help_flag("-h,--help", "this text");
@@ -86,6 +87,17 @@ DemoCommandLine ParseDemoCommandLine(int argc, const char* const* argv) {
         ->check(CLI::Validator(
             [](std::string& text) { return text.empty() ? "the label is empty" : std::string(); },
             ""));
+
+    const std::map<std::string, GraphicsMode> graphicsModes = {
+        {"auto", GraphicsMode::kAuto},
+        {"headless", GraphicsMode::kHeadless},
+        {"vulkan", GraphicsMode::kVulkan}};
+    app.add_option("--graphics", options.graphics,
+                   "auto, headless or vulkan: a headless session\n(XR_MND_headless), or a Vulkan "
+                   "session\n(XR_KHR_vulkan_enable2) whose cleared frames a real\ncompositor "
+                   "shows (default auto: headless where the\nruntime offers it, else Vulkan)")
+        ->type_name("MODE")
+        ->transform(CLI::CheckedTransformer(graphicsModes, CLI::ignore_case));
 
     switch (tools::ParseCommandLine(app, argc, argv, &result.message)) {
         case tools::ParseOutcome::kRun:

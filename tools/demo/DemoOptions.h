@@ -6,6 +6,11 @@
 
 namespace demo {
 
+// How the session meets the compositor: headless (XR_MND_headless: no graphics, nothing shown) or
+// a Vulkan session whose frames a real compositor composes. kAuto takes headless where the
+// runtime offers it, else Vulkan.
+enum class GraphicsMode { kAuto, kHeadless, kVulkan };
+
 struct DemoOptions {
     uint64_t frames = 0;  // 0: run for `seconds`
     double seconds = 10.0;
@@ -16,6 +21,7 @@ struct DemoOptions {
     std::string errorsPath;          // empty: the errors at display time are not written out
     std::string compareErrorsPath;   // another run's errors, drawn beside this run's
     std::string label = "this run";  // this run's name in the picture and the errors file
+    GraphicsMode graphics = GraphicsMode::kAuto;
 };
 
 // Exit codes, so scripts can tell the cases apart.

@@ -1,17 +1,26 @@
 #include "tools/demo/DemoSession.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
+#include <memory>
 #include <stdexcept>
 #include <thread>
 
 #include "platform/Platform.h"
+#include "tools/demo/VulkanGraphics.h"
+
+// For XR_KHR_convert_timespec_time's function types.
+#include <time.h>
+#define XR_USE_TIMESPEC
+#include <openxr/openxr_platform.h>
 
 namespace demo {
 namespace {
 
 constexpr double kStartupTimeoutSeconds = 10.0;
 constexpr double kShutdownTimeoutSeconds = 5.0;
+constexpr int32_t kMaxClearedEyeWidth = 512;
 
 struct XrFailure : std::runtime_error {
     XrFailure(const std::string& what, XrResult r) : std::runtime_error(what), result(r) {}
@@ -30,6 +39,8 @@ public:
         if (session_ != XR_NULL_HANDLE) {
             xrDestroySession(session_);
         }
+        // The Vulkan device outlives the session that used it, not the instance that made it.
+        graphics_.reset();
         if (instance_ != XR_NULL_HANDLE) {
             xrDestroyInstance(instance_);
         }
@@ -49,7 +60,12 @@ public:
         }
     }
 
-    void CreateInstanceAndSession() {
+    void CreateInstanceAndSession(GraphicsMode mode) {
+        const bool vulkan = ChooseVulkan(mode);
+        // A real runtime's XrTime need not be the monotonic clock (Monado's starts near zero), so
+        // a Vulkan session converts its display times when it can. A headless session on the
+        // stand-in runtime, whose XrTime is that clock, leaves the extension to the layer.
+        const bool convertTime = vulkan && Offers(XR_KHR_CONVERT_TIMESPEC_TIME_EXTENSION_NAME);
         XrInstanceCreateInfo createInfo{};
         createInfo.type = XR_TYPE_INSTANCE_CREATE_INFO;
         std::strncpy(createInfo.applicationInfo.applicationName, "tarvex-demo",
@@ -57,10 +73,17 @@ public:
         createInfo.applicationInfo.applicationVersion = 1;
         // The system's loader refuses applications that ask for 1.1.
         createInfo.applicationInfo.apiVersion = XR_MAKE_VERSION(1, 0, 0);
-        const char* extensions[] = {XR_MND_HEADLESS_EXTENSION_NAME};
-        createInfo.enabledExtensionCount = 1;
+        const char* extensions[] = {
+            vulkan ? VulkanGraphics::ExtensionName() : XR_MND_HEADLESS_EXTENSION_NAME,
+            XR_KHR_CONVERT_TIMESPEC_TIME_EXTENSION_NAME};
+        createInfo.enabledExtensionCount = convertTime ? 2 : 1;
         createInfo.enabledExtensionNames = extensions;
         Check(xrCreateInstance(&createInfo, &instance_), "xrCreateInstance");
+        if (convertTime) {
+            Check(xrGetInstanceProcAddr(instance_, "xrConvertTimeToTimespecTimeKHR",
+                                        reinterpret_cast<PFN_xrVoidFunction*>(&toTimespec_)),
+                  "xrGetInstanceProcAddr(xrConvertTimeToTimespecTimeKHR)");
+        }
 
         XrSystemGetInfo systemInfo{};
         systemInfo.type = XR_TYPE_SYSTEM_GET_INFO;
@@ -70,6 +93,10 @@ public:
         XrSessionCreateInfo sessionInfo{};
         sessionInfo.type = XR_TYPE_SESSION_CREATE_INFO;
         sessionInfo.systemId = system_;
+        if (vulkan) {
+            graphics_ = VulkanGraphics::Create(instance_, system_);
+            sessionInfo.next = graphics_->SessionBinding();
+        }
         Check(xrCreateSession(instance_, &sessionInfo, &session_), "xrCreateSession");
     }
 
@@ -107,15 +134,28 @@ public:
         Check(xrEnumerateSwapchainFormats(session_, formatCount, &formatCount, formats.data()),
               "xrEnumerateSwapchainFormats");
         if (formats.empty()) {
-            throw XrFailure("the runtime offers no swapchain format", XR_ERROR_RUNTIME_FAILURE);
+            throw XrFailure(graphics_ ? "the runtime offers no swapchain format"
+                                      : "the runtime offers no swapchain format to a headless "
+                                        "session (try --graphics vulkan)",
+                            XR_ERROR_RUNTIME_FAILURE);
         }
         // One image holds both eyes side by side.
         eyeWidth_ = static_cast<int32_t>(views[0].recommendedImageRectWidth);
         eyeHeight_ = static_cast<int32_t>(views[0].recommendedImageRectHeight);
+        if (graphics_ && eyeWidth_ > kMaxClearedEyeWidth) {
+            // Cleared images show nothing that needs the full size; smaller ones spare a
+            // software renderer's time. The compositor scales them.
+            eyeHeight_ = std::max(1, eyeHeight_ * kMaxClearedEyeWidth / eyeWidth_);
+            eyeWidth_ = kMaxClearedEyeWidth;
+        }
         XrSwapchainCreateInfo swapchainInfo{};
         swapchainInfo.type = XR_TYPE_SWAPCHAIN_CREATE_INFO;
         swapchainInfo.usageFlags = XR_SWAPCHAIN_USAGE_COLOR_ATTACHMENT_BIT;
         swapchainInfo.format = formats[0];
+        if (graphics_) {
+            swapchainInfo.usageFlags |= XR_SWAPCHAIN_USAGE_TRANSFER_DST_BIT;
+            swapchainInfo.format = graphics_->ChooseFormat(formats);
+        }
         swapchainInfo.sampleCount = 1;
         swapchainInfo.width = static_cast<uint32_t>(eyeWidth_) * 2;
         swapchainInfo.height = static_cast<uint32_t>(eyeHeight_);
@@ -123,6 +163,10 @@ public:
         swapchainInfo.arraySize = 1;
         swapchainInfo.mipCount = 1;
         Check(xrCreateSwapchain(session_, &swapchainInfo, &swapchain_), "xrCreateSwapchain");
+        if (graphics_) {
+            graphics_->TakeImages(swapchain_);
+            return;
+        }
         // Headless: only the count matters, the images are never touched.
         uint32_t imageCount = 0;
         Check(xrEnumerateSwapchainImages(swapchain_, 0, &imageCount, nullptr),
@@ -206,6 +250,60 @@ public:
     bool Running() const { return running_; }
 
 private:
+    bool Offers(const char* extension) const {
+        if (offered_.empty()) {
+            offered_ = OfferedExtensions();
+        }
+        return std::find(offered_.begin(), offered_.end(), extension) != offered_.end();
+    }
+
+    std::vector<std::string> OfferedExtensions() const {
+        uint32_t count = 0;
+        Check(xrEnumerateInstanceExtensionProperties(nullptr, 0, &count, nullptr),
+              "xrEnumerateInstanceExtensionProperties");
+        std::vector<XrExtensionProperties> properties(count, {XR_TYPE_EXTENSION_PROPERTIES});
+        Check(xrEnumerateInstanceExtensionProperties(nullptr, count, &count, properties.data()),
+              "xrEnumerateInstanceExtensionProperties");
+        std::vector<std::string> names;
+        for (const XrExtensionProperties& property : properties) {
+            names.emplace_back(property.extensionName);
+        }
+        return names;
+    }
+
+    bool ChooseVulkan(GraphicsMode mode) const {
+        if (mode == GraphicsMode::kHeadless) {
+            return false;
+        }
+        if (!VulkanGraphics::Available()) {
+            if (mode == GraphicsMode::kVulkan) {
+                throw XrFailure("this tarvex-demo was built without Vulkan",
+                                XR_ERROR_EXTENSION_NOT_PRESENT);
+            }
+            return false;
+        }
+        if (mode == GraphicsMode::kVulkan) {
+            if (!Offers(VulkanGraphics::ExtensionName())) {
+                throw XrFailure(
+                    std::string("the runtime does not offer ") + VulkanGraphics::ExtensionName(),
+                    XR_ERROR_EXTENSION_NOT_PRESENT);
+            }
+            return true;
+        }
+        return !Offers(XR_MND_HEADLESS_EXTENSION_NAME) && Offers(VulkanGraphics::ExtensionName());
+    }
+
+    // The display time on the monotonic clock of MonotonicSeconds().
+    double DisplaySeconds(XrTime time) const {
+        if (toTimespec_ == nullptr) {
+            return static_cast<double>(time) * 1e-9;
+        }
+        timespec converted{};
+        Check(toTimespec_(instance_, time, &converted), "xrConvertTimeToTimespecTimeKHR");
+        return static_cast<double>(converted.tv_sec) +
+               static_cast<double>(converted.tv_nsec) * 1e-9;
+    }
+
     bool LocateAndRender(const XrFrameState& frameState, RunResult& result,
                          std::array<XrCompositionLayerProjectionView, 2>& projectionViews) {
         XrViewLocateInfo locateInfo{};
@@ -226,7 +324,8 @@ private:
         if (viewCount != 2 || (viewState.viewStateFlags & kPoseValid) != kPoseValid) {
             return false;
         }
-        result.samples.push_back({callSeconds, frameState.predictedDisplayTime, views[0].pose,
+        result.samples.push_back({callSeconds, frameState.predictedDisplayTime,
+                                  DisplaySeconds(frameState.predictedDisplayTime), views[0].pose,
                                   views[1].pose, viewState.viewStateFlags});
 
         uint32_t imageIndex = 0;
@@ -238,7 +337,11 @@ private:
         imageWaitInfo.type = XR_TYPE_SWAPCHAIN_IMAGE_WAIT_INFO;
         imageWaitInfo.timeout = XR_INFINITE_DURATION;
         Check(xrWaitSwapchainImage(swapchain_, &imageWaitInfo), "xrWaitSwapchainImage");
-        // A real application would render here; the headless demo only hands the image back.
+        // A real application would render here; the demo clears the image when it has graphics
+        // and otherwise only hands it back.
+        if (graphics_) {
+            graphics_->Clear(imageIndex);
+        }
         XrSwapchainImageReleaseInfo releaseInfo{};
         releaseInfo.type = XR_TYPE_SWAPCHAIN_IMAGE_RELEASE_INFO;
         Check(xrReleaseSwapchainImage(swapchain_, &releaseInfo), "xrReleaseSwapchainImage");
@@ -264,6 +367,9 @@ private:
     bool running_ = false;
     int32_t eyeWidth_ = 0;
     int32_t eyeHeight_ = 0;
+    std::unique_ptr<VulkanGraphics> graphics_;
+    PFN_xrConvertTimeToTimespecTimeKHR toTimespec_ = nullptr;
+    mutable std::vector<std::string> offered_;
 };
 
 bool Finished(const DemoOptions& options, const RunResult& result, double start) {
@@ -284,7 +390,7 @@ RunResult RunDemoSession(const DemoOptions& options, const ProgressCallback& pro
                                                : static_cast<size_t>(options.seconds * 100.0) + 16);
     Session session;
     try {
-        session.CreateInstanceAndSession();
+        session.CreateInstanceAndSession(options.graphics);
         if (const XrResult spaceResult = session.CreateLocalSpace(); XR_FAILED(spaceResult)) {
             result.outcome = RunOutcome::kNoReferenceSpace;
             result.message = "xrCreateReferenceSpace failed: " + session.Describe(spaceResult);
@@ -320,6 +426,9 @@ RunResult RunDemoSession(const DemoOptions& options, const ProgressCallback& pro
         }
         result.outcome = RunOutcome::kCompleted;
     } catch (const XrFailure& failure) {
+        result.outcome = RunOutcome::kFailed;
+        result.message = failure.what();
+    } catch (const GraphicsFailure& failure) {
         result.outcome = RunOutcome::kFailed;
         result.message = failure.what();
     }

@@ -16,6 +16,7 @@ namespace demo {
 struct ViewSample {
     double callSeconds = 0.0;
     XrTime displayTime = 0;
+    double displaySeconds = 0.0;  // displayTime on the monotonic clock of callSeconds
     XrPosef left{};
     XrPosef right{};
     XrViewStateFlags viewStateFlags = 0;
@@ -34,9 +35,9 @@ struct RunResult {
 // Called about once a second during the frame loop with the newest sample.
 using ProgressCallback = std::function<void(const ViewSample&, uint64_t frames)>;
 
-// Runs a headless OpenXR session through the loader: instance, system, session, a LOCAL
-// reference space, one swapchain, and a frame loop that submits a stereo projection layer with
-// the located views. Cleans up after itself whatever happens.
+// Runs an OpenXR session through the loader, headless or with Vulkan graphics: instance, system,
+// session, a LOCAL reference space, one swapchain, and a frame loop that submits a stereo
+// projection layer with the located views. Cleans up after itself whatever happens.
 RunResult RunDemoSession(const DemoOptions& options, const ProgressCallback& progress);
 
 double MonotonicSeconds();

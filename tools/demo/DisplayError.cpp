@@ -56,9 +56,9 @@ std::optional<DisplayErrorReport> MeasureDisplayError(const std::vector<ViewSamp
     positions.reserve(samples.size());
     rotations.reserve(samples.size());
     ahead.reserve(samples.size());
-    const double firstDisplay = static_cast<double>(samples.front().displayTime) * 1e-9;
+    const double firstDisplay = samples.front().displaySeconds;
     for (const ViewSample& sample : samples) {
-        const double display = static_cast<double>(sample.displayTime) * 1e-9;
+        const double display = sample.displaySeconds;
         const MocapPose path = CircleWalkPose(display - pathStart);
         const AppPose expected = MocapToApplication(path, alignmentYaw);
         const Vec3 head = Midpoint(sample.left.position, sample.right.position);

@@ -1,4 +1,5 @@
-// tarvex-demo: a headless OpenXR application that shows what the application receives.
+// tarvex-demo: an OpenXR application, headless or with Vulkan, that shows what the application
+// receives.
 
 #include <cstdio>
 #include <cstdlib>
