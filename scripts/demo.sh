@@ -6,10 +6,14 @@
 # give a table of the error at display time; a short run with a pause in the stream counts the
 # frames the layer flags as not tracked. Then Khronos' hello_xr renders a few seconds of the
 # simulator's orbit (the circle walked facing its centre) with Vulkan through the layer, without
-# and with the layer's tracked VIEW spaces, and two contact sheets show some of the frames.
+# and with the layer's tracked VIEW spaces, and two contact sheets show some of the frames. Last,
+# the same in front of Monado, a real OpenXR runtime built from Debian's source: the demo's
+# measures, and what Monado's compositor shows of hello_xr under Xvfb, without and with the layer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
+monado_built=true
+scripts/build-monado.sh || monado_built=false
 
 cmake --preset default >/dev/null
 cmake --build --preset default -j "$(nproc)" \
@@ -29,9 +33,11 @@ work=$(mktemp -d)
 simulator_pid=
 path_start=
 input_holder_pid=
+xvfb_pid=
 cleanup() {
     if [[ -n $simulator_pid ]]; then kill "$simulator_pid" 2>/dev/null || true; fi
     if [[ -n $input_holder_pid ]]; then kill "$input_holder_pid" 2>/dev/null || true; fi
+    if [[ -n $xvfb_pid ]]; then kill "$xvfb_pid" 2>/dev/null || true; fi
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -271,6 +277,111 @@ run_hello_xr -trackedviewspace "$work/trackedviewspace"
 stop_simulator
 echo
 echo "== simulator: $(tail -n 1 "$simulator_log")"
+
+monado_json=$PWD/build/monado/openxr_monado.json
+# As root, Monado raises a thread to real-time priority; without that capability it only warns.
+without_realtime=()
+if [[ $(id -u) -eq 0 ]]; then
+    without_realtime=(setpriv --bounding-set=-sys_nice --inh-caps=-sys_nice)
+fi
+lavapipe=/usr/share/vulkan/icd.d/lvp_icd.x86_64.json
+
+# One demo run in a Vulkan session on Monado's null compositor, the layer's configuration from
+# folder $2, its output in monado-demo-$1.log.
+run_monado_demo() {
+    local name=$1 config=$2
+    shift 2
+    local log=$out/monado-demo-$name.log demo_status=0
+    XR_RUNTIME_JSON=$monado_json XRT_COMPOSITOR_NULL=1 \
+        VK_ICD_FILENAMES=$lavapipe VK_DRIVER_FILES=$lavapipe \
+        XDG_DATA_HOME=$work/data-home \
+        TARVEX_OPENXR_CONFIG=$config \
+        "${without_realtime[@]}" "$build/tools/demo/tarvex-demo" --graphics vulkan \
+        --path-start "$path_start" "$@" >"$log" 2>&1 || demo_status=$?
+    grep -E '^(  frames|  received|  lag behind|  error at display time|  tracking lost)' "$log" || true
+    if ((demo_status != 0)); then
+        echo "   the demo exited with status $demo_status (log: $log)"
+        if ((status == 0)); then status=$demo_status; fi
+    fi
+}
+
+# hello_xr for $2 seconds on Monado's main compositor in the Xvfb display, a screenshot of the
+# compositor's window every 2 s, and a contact sheet of them (each shot split into the left and
+# right eye's halves) named with the suffix $1. The remaining arguments are environment settings.
+run_monado_hello_xr() {
+    local suffix=$1 seconds=$2
+    shift 2
+    local shots=$out/monado-hello_xr-shots$suffix log=$out/monado-hello_xr$suffix.log
+    rm -rf "$shots"
+    mkdir -p "$shots"
+    (sleep "$seconds" | env DISPLAY="$display" XRT_COMPOSITOR_FORCE_XCB=1 \
+        XR_RUNTIME_JSON="$monado_json" VK_ICD_FILENAMES=$lavapipe VK_DRIVER_FILES=$lavapipe \
+        XDG_DATA_HOME="$work/data-home" "$@" \
+        timeout $((seconds + 60)) "${without_realtime[@]}" hello_xr --graphics Vulkan2 >"$log" 2>&1) &
+    local hello_xr_pid=$! sheet_args=() t
+    for ((t = 2; t < seconds; t += 2)); do
+        sleep 2
+        xwd -root -display "$display" | xwdtopnm 2>/dev/null >"$shots/shot.ppm" || continue
+        pnmcut -left 0 -width $((screen_width / 2)) "$shots/shot.ppm" | pnmtopng >"$shots/$t-left.png"
+        pnmcut -left $((screen_width / 2)) -width $((screen_width / 2)) "$shots/shot.ppm" |
+            pnmtopng >"$shots/$t-right.png"
+        sheet_args+=("$shots/$t-left.png" "$shots/$t-right.png" "t=$t s")
+    done
+    rm -f "$shots/shot.ppm"
+    local hello_xr_status=0
+    wait "$hello_xr_pid" || hello_xr_status=$?
+    echo "   hello_xr exited with status $hello_xr_status (log: $log)"
+    if ((hello_xr_status != 0)) && ((status == 0)); then status=$hello_xr_status; fi
+    "$build/tools/contact-sheet/tarvex-contact-sheet" --out "$out/monado-contact-sheet$suffix.png" \
+        --columns 3 --shrink 1 "${sheet_args[@]}"
+}
+
+echo
+echo "== Monado, a real OpenXR runtime (Debian's monado source, built by scripts/build-monado.sh):"
+echo "   the same layer, installed the same way, in front of Monado's simulated headset"
+if [[ $monado_built != true ]]; then
+    echo "   Monado could not be built: this section is skipped, and the main job fails"
+    status=1
+else
+    start_simulator --path circle
+    echo "-- the demo in a Vulkan session on Monado's null compositor, $seconds s, prediction off"
+    echo "   (log: $out/monado-demo-off.log)"
+    run_monado_demo off "$work" --seconds "$seconds" --plot "$out/monado-views-off.svg"
+    echo "-- the same with [OPTIONS] predictdisplaytime = true (log: $out/monado-demo-prediction.log)"
+    run_monado_demo prediction "$work/prediction" --seconds "$seconds" \
+        --plot "$out/monado-views-prediction.svg"
+    stop_simulator
+    echo
+    echo "== error at display time on Monado (its own display times, converted through"
+    echo "   XR_KHR_convert_timespec_time; the null compositor paces frames 50 ms apart)"
+    read -r m_off_pm m_off_pp m_off_rm m_off_rp <<<"$(errors_of "$out/monado-demo-off.log")"
+    read -r m_on_pm m_on_pp m_on_rm m_on_rp <<<"$(errors_of "$out/monado-demo-prediction.log")"
+    printf '%-22s %-26s %-26s\n' "" "prediction off" "prediction on"
+    printf '%-22s %-13s%-13s %-13s%-13s\n' "" "median" "99th pct." "median" "99th pct." \
+        "position" "$m_off_pm mm" "$m_off_pp mm" "$m_on_pm mm" "$m_on_pp mm" \
+        "rotation" "$m_off_rm deg" "$m_off_rp deg" "$m_on_rm deg" "$m_on_rp deg"
+
+    echo
+    echo "== hello_xr on Monado's main compositor in an Xvfb display, on the simulator's orbit;"
+    echo "   a screenshot of the compositor's window every 2 s"
+    screen_width=640
+    Xvfb -displayfd 3 -screen 0 ${screen_width}x360x24 3>"$work/display" 2>"$out/xvfb.log" &
+    xvfb_pid=$!
+    for _ in $(seq 100); do
+        if [[ -s $work/display ]]; then break; fi
+        sleep 0.1
+    done
+    display=:$(cat "$work/display")
+    start_simulator --path orbit
+    echo "-- without the layer (log: $out/monado-hello_xr-nolayer.log)"
+    run_monado_hello_xr -nolayer 14
+    echo "-- through the layer (log: $out/monado-hello_xr.log)"
+    run_monado_hello_xr "" 14 TARVEX_OPENXR_CONFIG="$work"
+    stop_simulator
+    kill "$xvfb_pid" 2>/dev/null || true
+    xvfb_pid=
+fi
+
 echo
 echo "Full demo output with the layer's lines: $layer_log"
 echo "Views the application received:          $out/received-views.txt"
@@ -279,4 +390,6 @@ echo "  below it the position error over time, prediction off and on"
 echo "The other demo runs' output:              $out/demo-*.log"
 echo "hello_xr's frames (left | right eye):     $out/hello_xr-contact-sheet.png"
 echo "  the same with trackedviewspace = true:   $out/hello_xr-contact-sheet-trackedviewspace.png"
+echo "Monado's compositor showing hello_xr:     $out/monado-contact-sheet-nolayer.png (no layer)"
+echo "                                          $out/monado-contact-sheet.png (through the layer)"
 exit "$status"

@@ -47,6 +47,7 @@ TEST_P(DemoCommandLineOptions, SetsWhatTheSwitchesSay) {
     EXPECT_EQ(actual.errorsPath, expected.errorsPath);
     EXPECT_EQ(actual.compareErrorsPath, expected.compareErrorsPath);
     EXPECT_EQ(actual.label, expected.label);
+    EXPECT_EQ(actual.graphics, expected.graphics);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -82,6 +83,13 @@ INSTANTIATE_TEST_SUITE_P(
         OptionsCase{"RuntimeRecord",
                     {"--runtime-record", "record.txt"},
                     [](demo::DemoOptions& o) { o.runtimeRecordPath = "record.txt"; }},
+        // The Monado runs: a Vulkan session for a real compositor.
+        OptionsCase{"GraphicsVulkan",
+                    {"--graphics", "vulkan"},
+                    [](demo::DemoOptions& o) { o.graphics = demo::GraphicsMode::kVulkan; }},
+        OptionsCase{"GraphicsHeadlessAnyCase",
+                    {"--graphics", "Headless"},
+                    [](demo::DemoOptions& o) { o.graphics = demo::GraphicsMode::kHeadless; }},
         OptionsCase{"RepeatedSwitchKeepsTheLast",
                     {"--frames", "5", "--frames", "7"},
                     [](demo::DemoOptions& o) { o.frames = 7; }}),
@@ -129,6 +137,9 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"InfinitePathStart",
                   {"--path-start", "inf"},
                   "--path-start: 'inf' is not a finite number"},
+        ErrorCase{"UnknownGraphics",
+                  {"--graphics", "opengl"},
+                  "--graphics: 'opengl' is not auto, headless or vulkan"},
         ErrorCase{"FramesAndSeconds",
                   {"--frames", "3", "--seconds", "2"},
                   "--frames cannot go with --seconds"}),

@@ -2,8 +2,9 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cctype>
 #include <limits>
-#include <map>
+#include <optional>
 
 #include "TarvexVersion.h"
 #include "tools/mocap-sim/CommandLineChecks.h"
@@ -12,6 +13,22 @@ namespace demo {
 namespace {
 
 constexpr const char* kProgram = "tarvex-demo";
+
+std::optional<GraphicsMode> GraphicsModeNamed(std::string name) {
+    for (char& c : name) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    if (name == "auto") {
+        return GraphicsMode::kAuto;
+    }
+    if (name == "headless") {
+        return GraphicsMode::kHeadless;
+    }
+    if (name == "vulkan") {
+        return GraphicsMode::kVulkan;
+    }
+    return std::nullopt;
+}
 
 CLI::Validator NotEmpty() {
     return CLI::Validator(
@@ -88,16 +105,19 @@ DemoCommandLine ParseDemoCommandLine(int argc, const char* const* argv) {
             [](std::string& text) { return text.empty() ? "the label is empty" : std::string(); },
             ""));
 
-    const std::map<std::string, GraphicsMode> graphicsModes = {
-        {"auto", GraphicsMode::kAuto},
-        {"headless", GraphicsMode::kHeadless},
-        {"vulkan", GraphicsMode::kVulkan}};
-    app.add_option("--graphics", options.graphics,
-                   "auto, headless or vulkan: a headless session\n(XR_MND_headless), or a Vulkan "
-                   "session\n(XR_KHR_vulkan_enable2) whose cleared frames a real\ncompositor "
-                   "shows (default auto: headless where the\nruntime offers it, else Vulkan)")
+    app.add_option_function<std::string>(
+           "--graphics",
+           [&options](const std::string& mode) { options.graphics = *GraphicsModeNamed(mode); },
+           "auto, headless or vulkan: a headless session\n(XR_MND_headless), or a Vulkan session\n"
+           "(XR_KHR_vulkan_enable2) whose cleared frames a real\ncompositor shows (default auto: "
+           "headless where the\nruntime offers it, else Vulkan)")
         ->type_name("MODE")
-        ->transform(CLI::CheckedTransformer(graphicsModes, CLI::ignore_case));
+        ->check(CLI::Validator(
+            [](std::string& text) {
+                return GraphicsModeNamed(text) ? std::string()
+                                               : "'" + text + "' is not auto, headless or vulkan";
+            },
+            ""));
 
     switch (tools::ParseCommandLine(app, argc, argv, &result.message)) {
         case tools::ParseOutcome::kRun:
