@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <memory>
 
+#include "log/LogLine.h"
 #include "override/PoseOverride.h"
 
 namespace {
@@ -43,10 +44,40 @@ bool IsStereoProjection(const XrCompositionLayerBaseHeader* layer) {
     return projection->viewCount == 2 && projection->views != nullptr;
 }
 
+// The runtime's own two views of the frame in the layer's space, as its compositor will expect
+// them, written into `views`. PRIMARY_STEREO: the only configuration whose views the layer
+// replaces. False, said once, when the runtime cannot give both poses.
+bool LocateRuntimeViews(MocapTracker& tracker, PFN_xrLocateViews locateViews, XrSession session,
+                        XrTime displayTime, XrSpace space, ViewPair& views) {
+    XrViewLocateInfo info{XR_TYPE_VIEW_LOCATE_INFO};
+    info.viewConfigurationType = XR_VIEW_CONFIGURATION_TYPE_PRIMARY_STEREO;
+    info.displayTime = displayTime;
+    info.space = space;
+    XrViewState state{XR_TYPE_VIEW_STATE};
+    std::array<XrView, 2> located{};
+    located[0].type = located[1].type = XR_TYPE_VIEW;
+    uint32_t count = 0;
+    const XrResult result = locateViews(session, &info, &state, 2, &count, located.data());
+    constexpr XrViewStateFlags kValid =
+        XR_VIEW_STATE_ORIENTATION_VALID_BIT | XR_VIEW_STATE_POSITION_VALID_BIT;
+    if (XR_FAILED(result) || count != 2 || (state.viewStateFlags & kValid) != kValid) {
+        if (!tracker.runtimeViewsFallbackReported.exchange(true)) {
+            LogLine() << "The runtime gave no views of its own at xrEndFrame (result " << result
+                      << ", view state " << state.viewStateFlags
+                      << "): frames it cannot locate carry the tracked views\n";
+        }
+        return false;
+    }
+    views[0].pose = located[0].pose;
+    views[1].pose = located[1].pose;
+    return true;
+}
+
 }  // namespace
 
 XrResult EndFrameAtTrackedPose(MocapTracker& tracker, PFN_xrEndFrame next, XrSession session,
-                               const XrFrameEndInfo* frameEndInfo, DisplayClock clock) {
+                               const XrFrameEndInfo* frameEndInfo, DisplayClock clock,
+                               PFN_xrLocateViews runtimeViews) {
     if (frameEndInfo == nullptr ||
         (frameEndInfo->layerCount != 0 && frameEndInfo->layers == nullptr)) {
         return next(session, frameEndInfo);  // the runtime reports the invalid call
@@ -65,8 +96,12 @@ XrResult EndFrameAtTrackedPose(MocapTracker& tracker, PFN_xrEndFrame next, XrSes
         const auto* projection = reinterpret_cast<const XrCompositionLayerProjection*>(layer);
         XrCompositionLayerProjection& layerCopy = layerCopies.Append(*projection);
         ViewPair& views = viewCopies.Append({projection->views[0], projection->views[1]});
-        tracker.OverrideViewPoses(views[0].pose, views[1].pose,
-                                  HmdPoseFor(tracker, clock, frameEndInfo->displayTime));
+        if (runtimeViews == nullptr ||
+            !LocateRuntimeViews(tracker, runtimeViews, session, frameEndInfo->displayTime,
+                                projection->space, views)) {
+            tracker.OverrideViewPoses(views[0].pose, views[1].pose,
+                                      HmdPoseFor(tracker, clock, frameEndInfo->displayTime));
+        }
         layerCopy.views = views.data();
         layerList.Append(reinterpret_cast<const XrCompositionLayerBaseHeader*>(&layerCopy));
     }

@@ -40,13 +40,17 @@ XrResult XRAPI_CALL HookLocateViews(XrSession session, const XrViewLocateInfo* v
 
 XrResult XRAPI_CALL HookEndFrame(XrSession session, const XrFrameEndInfo* frameEndInfo) {
     static NextFunction<PFN_xrEndFrame> next("xrEndFrame");
+    // Fetched only once the runtime's-views option asks for it.
+    static NextFunction<PFN_xrLocateViews> runtimeViews("xrLocateViews");
     return CallGuarded(XR_ERROR_RUNTIME_FAILURE, [&] {
         const auto function = next.Get();
         if (function == nullptr) {
             return XR_ERROR_RUNTIME_FAILURE;
         }
-        return EndFrameAtTrackedPose(MocapTracker::Instance(), function, session, frameEndInfo,
-                                     &LayerDisplayClock);
+        MocapTracker& tracker = MocapTracker::Instance();
+        return EndFrameAtTrackedPose(
+            tracker, function, session, frameEndInfo, &LayerDisplayClock,
+            tracker.options.submitRuntimeViews.load() ? runtimeViews.Get() : nullptr);
     });
 }
 

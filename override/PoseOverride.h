@@ -23,8 +23,12 @@ XrResult LocateViewsAtTrackedPose(MocapTracker& tracker, PFN_xrLocateViews next,
                                   uint32_t viewCapacityInput, uint32_t* viewCountOutput,
                                   XrView* views, DisplayClock clock = nullptr);
 
+// With `runtimeViews` (the next element's xrLocateViews, given while the runtime's-views option is
+// on), stereo layers carry the runtime's own views of the frame; should the runtime not give
+// both, that layer carries the tracked views, as without the option.
 XrResult EndFrameAtTrackedPose(MocapTracker& tracker, PFN_xrEndFrame next, XrSession session,
-                               const XrFrameEndInfo* frameEndInfo, DisplayClock clock = nullptr);
+                               const XrFrameEndInfo* frameEndInfo, DisplayClock clock = nullptr,
+                               PFN_xrLocateViews runtimeViews = nullptr);
 
 // With the tracked VIEW space option: locating a VIEW space created through the layer gives the
 // head that the views get, and locating in one gives the inverse.

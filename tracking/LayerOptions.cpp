@@ -50,6 +50,9 @@ LayerOptions ReadLayerOptions(const IniFile& ini) {
     if (auto value = Option<float>(ini, keys, "trackinglossms")) {
         options.trackingLossMs = InRange(*value, 0.0f, 10000.0f, "trackinglossms");
     }
+    if (auto value = Option<bool>(ini, keys, "submitruntimeviews")) {
+        options.submitRuntimeViews = *value;
+    }
     return options;
 }
 
@@ -87,6 +90,9 @@ std::string DescribeLayerOptions(const LayerOptions& options) {
     }
     if (options.trackingLossMs > 0.0f) {
         text << "  trackinglossms     = " << options.trackingLossMs << '\n';
+    }
+    if (options.submitRuntimeViews) {
+        text << "  submitruntimeviews = true\n";
     }
     return text.str();
 }

@@ -16,8 +16,14 @@ struct LayerOptions {
     bool trackedViewSpace = false;
     // Views lose their tracked bits while the newest headset frame is older than this; 0: never.
     float trackingLossMs = 0.0f;
+    // xrEndFrame hands the compositor the runtime's own views of the frame instead of the tracked
+    // ones, so that a reprojecting compositor corrects only for its own head's motion.
+    bool submitRuntimeViews = false;
 
-    bool AnyOn() const { return predictDisplayTime || trackedViewSpace || trackingLossMs > 0.0f; }
+    bool AnyOn() const {
+        return predictDisplayTime || trackedViewSpace || trackingLossMs > 0.0f ||
+               submitRuntimeViews;
+    }
 };
 
 inline constexpr const char* kOptionsSection = "OPTIONS";
@@ -41,11 +47,13 @@ struct ActiveLayerOptions {
     std::atomic<float> maxPredictionMs{50.0f};
     std::atomic<bool> trackedViewSpace{false};
     std::atomic<float> trackingLossMs{0.0f};
+    std::atomic<bool> submitRuntimeViews{false};
 
     void Set(const LayerOptions& options) {
         predictDisplayTime.store(options.predictDisplayTime);
         maxPredictionMs.store(options.maxPredictionMs);
         trackedViewSpace.store(options.trackedViewSpace);
         trackingLossMs.store(options.trackingLossMs);
+        submitRuntimeViews.store(options.submitRuntimeViews);
     }
 };

@@ -94,6 +94,8 @@ public:
     PoseHistory poseHistory;  // filled only while prediction is on
     std::atomic<double> lastHeadsetFrameTime{0.0};
     ViewSpaceSet viewSpaces;  // filled only while the tracked VIEW space option is on
+    // Raised once xrEndFrame has said that the runtime could not give its own views.
+    std::atomic<bool> runtimeViewsFallbackReported{false};
 
 private:
     // Starts a server discovery and raises discoveryActive once its handle is published.

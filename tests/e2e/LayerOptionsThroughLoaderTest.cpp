@@ -550,4 +550,49 @@ INSTANTIATE_TEST_SUITE_P(
                                true}),
     [](const ::testing::TestParamInfo<LossCase>& param) { return param.param.name; });
 
+// ---- The compositor gets the runtime's own views ----
+
+class RuntimeViews : public LayerOptionsThroughLoader,
+                     public ::testing::WithParamInterface<bool> {};
+
+// With submitruntimeviews the runtime receives in xrEndFrame the views it locates itself for the
+// frame (one more xrLocateViews per frame, the layer's), while the application still gets the
+// tracked ones; without it, the tracked views, as always.
+TEST_P(RuntimeViews, RuntimeReceivesItsOwnViewsOnlyWithTheOption) {
+    const bool option = GetParam();
+    WriteConfig(option ? "[OPTIONS]\nsubmitruntimeviews = true\n" : "");
+    ASSERT_NO_FATAL_FAILURE(StartSimulator({"--pose", kWorkedExamplePose}));
+    constexpr size_t kFrames = 30;
+    const e2e::ChildRun run = RunDemo({"--frames", std::to_string(kFrames)});
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+
+    for (const e2e::ReceivedViews& received : e2e::ReadViewDump(DumpPath())) {
+        e2e::ExpectPose(received.views.left, e2e::kWorkedLeft, kPoseTolerance, "received left");
+        e2e::ExpectPose(received.views.right, e2e::kWorkedRight, kPoseTolerance, "received right");
+    }
+    const e2e::Record record = e2e::ReadRecord(RecordPath());
+    ASSERT_EQ(record.submitted.size(), kFrames);
+    ASSERT_EQ(record.located.size(), option ? 2 * kFrames : kFrames);
+    // The stand-in's own views stand still: its head with its heading, its own eye distance.
+    const demo::RecordedViews& own = record.located.front();
+    for (size_t i = 0; i < kFrames; ++i) {
+        SCOPED_TRACE("frame " + std::to_string(i + 1));
+        const demo::RecordedViews& submitted = record.submitted[i];
+        e2e::ExpectPose(submitted.left, option ? own.left : e2e::kWorkedLeft, kPoseTolerance,
+                        "submitted left");
+        e2e::ExpectPose(submitted.right, option ? own.right : e2e::kWorkedRight, kPoseTolerance,
+                        "submitted right");
+        if (HasFailure()) {
+            return;
+        }
+    }
+    EXPECT_GT(std::abs(own.left.position.y - e2e::kWorkedLeft.position.y), 0.1)
+        << "the runtime's own views must differ from the tracked ones for this test to tell";
+}
+
+INSTANTIATE_TEST_SUITE_P(Option, RuntimeViews, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& param) {
+                             return param.param ? "On" : "Off";
+                         });
+
 }  // namespace

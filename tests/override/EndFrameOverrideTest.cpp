@@ -1,6 +1,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -229,5 +230,97 @@ INSTANTIATE_TEST_SUITE_P(AroundTheInlineRoom, EndFrameLayerCountTest,
                              return std::to_string(std::get<0>(testCase.param)) + "Layers" +
                                     (std::get<1>(testCase.param) ? "StereoAndQuad" : "AllStereo");
                          });
+
+// With the runtime's-views option the compositor gets the runtime's own views of the frame, located
+// at its display time in the layer's space; when the runtime cannot give both poses, that frame
+// keeps the tracked views and the layer says so once.
+struct RuntimeViewsCase {
+    const char* name;
+    XrResult locateResult;
+    uint32_t locatedCount;
+    XrViewStateFlags locatedFlags;
+    bool runtimeViewsSubmitted;
+};
+
+void PrintTo(const RuntimeViewsCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class EndFrameRuntimeViewsTest : public EndFrameOverrideTest,
+                                 public testing::WithParamInterface<RuntimeViewsCase> {};
+
+constexpr XrViewStateFlags kBothValid =
+    XR_VIEW_STATE_ORIENTATION_VALID_BIT | XR_VIEW_STATE_POSITION_VALID_BIT;
+constexpr XrPosef kRuntimeLeft{{0, 0.2164396f, 0, 0.9762960f}, {0.2f, 1.65f, -0.4f}};
+constexpr XrPosef kRuntimeRight{{0, 0.2164396f, 0, 0.9762960f}, {0.27f, 1.65f, -0.43f}};
+
+TEST_P(EndFrameRuntimeViewsTest, SubmitsTheRuntimesViewsOrTheTrackedOnes) {
+    const RuntimeViewsCase& c = GetParam();
+    Track({1, 1.5f, 2}, kYaw30Q);
+    FakeRuntime& runtime = FakeRuntime::Current();
+    runtime.locatedPoses[0] = kRuntimeLeft;
+    runtime.locatedPoses[1] = kRuntimeRight;
+    runtime.locateViewsResult = c.locateResult;
+    runtime.writtenViewCount = c.locatedCount;
+    runtime.locatedFlags = c.locatedFlags;
+    XrCompositionLayerProjection stereo = Projection(views.data(), 2);
+    stereo.space = reinterpret_cast<XrSpace>(0x77);
+    XrCompositionLayerQuad quad{XR_TYPE_COMPOSITION_LAYER_QUAD};
+    frame.layerCount = 2;
+    const XrCompositionLayerBaseHeader* layers[] = {Header(&stereo), Header(&quad)};
+    frame.layers = layers;
+
+    testing::internal::CaptureStdout();
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(EndFrameAtTrackedPose(tracker, &FakeEndFrame, XR_NULL_HANDLE, &frame, nullptr,
+                                        &FakeLocateViews),
+                  XR_SUCCESS);
+    }
+    const std::string output = testing::internal::GetCapturedStdout();
+
+    EXPECT_EQ(runtime.locateViewsCalls, 2);
+    EXPECT_EQ(runtime.receivedLocateInfo.type, XR_TYPE_VIEW_LOCATE_INFO);
+    EXPECT_EQ(runtime.receivedLocateInfo.viewConfigurationType,
+              XR_VIEW_CONFIGURATION_TYPE_PRIMARY_STEREO);
+    EXPECT_EQ(runtime.receivedLocateInfo.displayTime, 1234);
+    EXPECT_EQ(runtime.receivedLocateInfo.space, stereo.space);
+    ASSERT_EQ(runtime.receivedViews.size(), 2u);
+    ASSERT_EQ(runtime.receivedLayers.size(), 2u);
+    EXPECT_EQ(runtime.receivedLayers[1], Header(&quad));
+    const auto& copiedViews = runtime.receivedViews[1];
+    // Everything but the poses stays the application's.
+    EXPECT_EQ(copiedViews[1].fov.angleUp, 0.6f);
+    EXPECT_EQ(copiedViews[1].subImage.imageRect.extent.width, 640);
+    EXPECT_EQ(copiedViews[1].subImage.imageArrayIndex, 1u);
+    if (c.runtimeViewsSubmitted) {
+        ExpectPoseNear(copiedViews[0].pose, kRuntimeLeft.orientation, kRuntimeLeft.position, 0.0f);
+        ExpectPoseNear(copiedViews[1].pose, kRuntimeRight.orientation, kRuntimeRight.position,
+                       0.0f);
+        EXPECT_EQ(output, "");
+    } else {
+        ExpectPoseNear(copiedViews[0].pose, kYaw10, {0.22794f, 1.5f, 2.23741f});
+        ExpectPoseNear(copiedViews[1].pose, kYaw10, {0.28337f, 1.5f, 2.20541f});
+        EXPECT_EQ(output, "The runtime gave no views of its own at xrEndFrame (result " +
+                              std::to_string(XR_FAILED(c.locateResult) ? c.locateResult : 0) +
+                              ", view state " +
+                              std::to_string(XR_FAILED(c.locateResult) ? 0 : c.locatedFlags) +
+                              "): frames it cannot locate carry the tracked views\n"
+                              "Position set\nPosition set\n");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runtime, EndFrameRuntimeViewsTest,
+    testing::Values(RuntimeViewsCase{"BothPosesValid", XR_SUCCESS, 2, kBothValid, true},
+                    RuntimeViewsCase{"LocateFails", XR_ERROR_SESSION_NOT_RUNNING, 2, kBothValid,
+                                     false},
+                    RuntimeViewsCase{"PositionInvalid", XR_SUCCESS, 2,
+                                     XR_VIEW_STATE_ORIENTATION_VALID_BIT, false},
+                    RuntimeViewsCase{"OrientationInvalid", XR_SUCCESS, 2,
+                                     XR_VIEW_STATE_POSITION_VALID_BIT, false},
+                    RuntimeViewsCase{"OneView", XR_SUCCESS, 1, kBothValid, false}),
+    [](const testing::TestParamInfo<RuntimeViewsCase>& test) {
+        return std::string(test.param.name);
+    });
 
 }  // namespace

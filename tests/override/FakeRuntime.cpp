@@ -18,14 +18,21 @@ XrResult XRAPI_CALL FakeCreateReferenceSpace(XrSession, const XrReferenceSpaceCr
     return runtime.result;
 }
 
-XrResult XRAPI_CALL FakeLocateViews(XrSession, const XrViewLocateInfo*, XrViewState* state,
+XrResult XRAPI_CALL FakeLocateViews(XrSession, const XrViewLocateInfo* info, XrViewState* state,
                                     uint32_t capacity, uint32_t* count, XrView* views) {
     FakeRuntime& runtime = FakeRuntime::Current();
+    ++runtime.locateViewsCalls;
+    if (info != nullptr) {
+        runtime.receivedLocateInfo = *info;
+    }
     if (XR_FAILED(runtime.result)) {
         return runtime.result;
     }
+    if (XR_FAILED(runtime.locateViewsResult)) {
+        return runtime.locateViewsResult;
+    }
     *count = runtime.writtenViewCount;
-    state->viewStateFlags = XR_VIEW_STATE_ORIENTATION_VALID_BIT;  // position deliberately invalid
+    state->viewStateFlags = runtime.locatedFlags;
     for (uint32_t i = 0; i < capacity && i < 2; ++i) {
         views[i].pose = runtime.locatedPoses[i];
         views[i].fov = {-0.8f, 0.7f, 0.6f, -0.5f};

@@ -15,6 +15,10 @@ struct FakeRuntime {
 
     XrPosef locatedPoses[2] = {};  // what the runtime writes into the first two views
     uint32_t writtenViewCount = 2;
+    XrViewStateFlags locatedFlags = XR_VIEW_STATE_ORIENTATION_VALID_BIT;  // position invalid
+    XrResult locateViewsResult = XR_SUCCESS;  // a failure of xrLocateViews alone
+    int locateViewsCalls = 0;
+    XrViewLocateInfo receivedLocateInfo{};
 
     int endFrameCalls = 0;
     bool frameEndInfoWasNull = false;

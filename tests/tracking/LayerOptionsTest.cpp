@@ -23,8 +23,8 @@ void PrintTo(const OptionsCase& testCase, std::ostream* out) {
     *out << testCase.name;
 }
 
-LayerOptions With(bool predict, float maxMs, bool view, float lossMs) {
-    return {predict, maxMs, view, lossMs};
+LayerOptions With(bool predict, float maxMs, bool view, float lossMs, bool runtimeViews = false) {
+    return {predict, maxMs, view, lossMs, runtimeViews};
 }
 
 class LayerOptionsTest : public testing::TestWithParam<OptionsCase> {
@@ -56,6 +56,7 @@ TEST_P(LayerOptionsTest, ReadsTheSectionOrReportsWhyNot) {
     EXPECT_EQ(options.maxPredictionMs, c.expected.maxPredictionMs);
     EXPECT_EQ(options.trackedViewSpace, c.expected.trackedViewSpace);
     EXPECT_EQ(options.trackingLossMs, c.expected.trackingLossMs);
+    EXPECT_EQ(options.submitRuntimeViews, c.expected.submitRuntimeViews);
     EXPECT_EQ(options.AnyOn(), c.expected.AnyOn());
 }
 
@@ -66,10 +67,13 @@ INSTANTIATE_TEST_SUITE_P(
         OptionsCase{"EmptySectionAllOff", "; nothing yet\n", LayerOptions{}, ""},
         OptionsCase{"Everything",
                     "predictdisplaytime = true\nmaxpredictionms = 30\ntrackedviewspace = yes\n"
-                    "trackinglossms = 100\n",
-                    With(true, 30.0f, true, 100.0f), ""},
+                    "trackinglossms = 100\nsubmitruntimeviews = true\n",
+                    With(true, 30.0f, true, 100.0f, true), ""},
+        OptionsCase{"OnlyRuntimeViews", "submitruntimeviews = 1\n",
+                    With(false, 50.0f, false, 0.0f, true), ""},
         OptionsCase{"OnlyLoss", "trackinglossms = 250\n", With(false, 50.0f, false, 250.0f), ""},
-        OptionsCase{"ExplicitlyOff", "predictdisplaytime = false\ntrackedviewspace = 0\n",
+        OptionsCase{"ExplicitlyOff",
+                    "predictdisplaytime = false\ntrackedviewspace = 0\nsubmitruntimeviews = no\n",
                     LayerOptions{}, ""},
         OptionsCase{"NotABoolean", "predictdisplaytime = sometimes\n", LayerOptions{},
                     "'sometimes' is not a valid boolean value."},

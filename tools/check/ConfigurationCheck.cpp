@@ -77,7 +77,8 @@ void ReportOptions(const IniFile& ini, Report& report) {
         facts = {{"predictdisplaytime", options.predictDisplayTime},
                  {"maxpredictionms", static_cast<double>(options.maxPredictionMs)},
                  {"trackedviewspace", options.trackedViewSpace},
-                 {"trackinglossms", static_cast<double>(options.trackingLossMs)}};
+                 {"trackinglossms", static_cast<double>(options.trackingLossMs)},
+                 {"submitruntimeviews", options.submitRuntimeViews}};
         if (!options.AnyOn()) {
             return;
         }
