@@ -18,7 +18,7 @@ scripts/build-monado.sh || monado_built=false
 cmake --preset default >/dev/null
 cmake --build --preset default -j "$(nproc)" \
     --target tarvex_tracking tarvex_standin_runtime tarvex-demo tarvex-mocap-sim \
-    tarvex-contact-sheet
+    tarvex-contact-sheet tarvex-screen-measure
 
 build=$PWD/build/default
 out=$build/demo-output
@@ -306,8 +306,9 @@ run_monado_demo() {
 }
 
 # hello_xr for $2 seconds on Monado's main compositor in the Xvfb display, a screenshot of the
-# compositor's window every 2 s, and a contact sheet of them (each shot split into the left and
-# right eye's halves) named with the suffix $1. The remaining arguments are environment settings.
+# compositor's window every 2 s, what each shows (tarvex-screen-measure), and a contact sheet of
+# them (each shot split into the left and right eye's halves) named with the suffix $1. The
+# remaining arguments are environment settings.
 run_monado_hello_xr() {
     local suffix=$1 seconds=$2
     shift 2
@@ -318,22 +319,27 @@ run_monado_hello_xr() {
         XR_RUNTIME_JSON="$monado_json" VK_ICD_FILENAMES=$lavapipe VK_DRIVER_FILES=$lavapipe \
         XDG_DATA_HOME="$work/data-home" "$@" \
         timeout $((seconds + 60)) "${without_realtime[@]}" hello_xr --graphics Vulkan2 >"$log" 2>&1) &
-    local hello_xr_pid=$! sheet_args=() t
+    local hello_xr_pid=$! sheet_args=() t shot
     for ((t = 2; t < seconds; t += 2)); do
         sleep 2
-        xwd -root -display "$display" | xwdtopnm 2>/dev/null >"$shots/shot.ppm" || continue
-        pnmcut -left 0 -width $((screen_width / 2)) "$shots/shot.ppm" | pnmtopng >"$shots/$t-left.png"
-        pnmcut -left $((screen_width / 2)) -width $((screen_width / 2)) "$shots/shot.ppm" |
-            pnmtopng >"$shots/$t-right.png"
-        sheet_args+=("$shots/$t-left.png" "$shots/$t-right.png" "t=$t s")
+        shot=$shots/$(printf '%02d' "$t")
+        xwd -root -display "$display" | xwdtopnm 2>/dev/null >"$shot.ppm" || continue
+        pnmcut -left 0 -width $((screen_width / 2)) "$shot.ppm" | pnmtopng >"$shot-left.png"
+        pnmcut -left $((screen_width / 2)) -width $((screen_width / 2)) "$shot.ppm" |
+            pnmtopng >"$shot-right.png"
+        sheet_args+=("$shot-left.png" "$shot-right.png" "t=$t s")
     done
-    rm -f "$shots/shot.ppm"
     local hello_xr_status=0
     wait "$hello_xr_pid" || hello_xr_status=$?
     echo "   hello_xr exited with status $hello_xr_status (log: $log)"
     if ((hello_xr_status != 0)) && ((status == 0)); then status=$hello_xr_status; fi
     "$build/tools/contact-sheet/tarvex-contact-sheet" --out "$out/monado-contact-sheet$suffix.png" \
-        --columns 3 --shrink 1 "${sheet_args[@]}"
+        --columns 3 --shrink 1 "${sheet_args[@]}" >/dev/null
+    echo "   what the compositor's window showed (frame: the share that is not black; the scene's"
+    echo "   centroid against the middle of each eye, 0 the middle, +-0.5 the edges):"
+    "$build/tools/screen-measure/tarvex-screen-measure" "$shots"/*.ppm |
+        sed "s#^$shots/0*\([0-9]*\)\.ppm:#   t=\1 s:#"
+    echo "   contact sheet: $out/monado-contact-sheet$suffix.png"
 }
 
 echo
@@ -377,7 +383,26 @@ else
     run_monado_hello_xr -nolayer 14
     echo "-- through the layer (log: $out/monado-hello_xr.log)"
     run_monado_hello_xr "" 14 TARVEX_OPENXR_CONFIG="$work"
+    echo "-- through the layer with [OPTIONS] submitruntimeviews = true: the compositor gets"
+    echo "   Monado's own views of each frame (log: $out/monado-hello_xr-runtimeviews.log)"
+    options_config runtimeviews <<'OPTIONS'
+[OPTIONS]
+submitruntimeviews = true
+OPTIONS
+    run_monado_hello_xr -runtimeviews 14 TARVEX_OPENXR_CONFIG="$work/runtimeviews"
     stop_simulator
+    # Both runs through the layer side by side, one row per screenshot: the option off on the
+    # left, on on the right (the sheet's font has digits and few letters).
+    compared_args=()
+    for left in "$out"/monado-hello_xr-shots/*-left.png; do
+        t=$(basename "$left" -left.png)
+        compared_args+=("$left" "${left%-left.png}-right.png" "t=$((10#$t)) s"
+            "$out/monado-hello_xr-shots-runtimeviews/$t-left.png"
+            "$out/monado-hello_xr-shots-runtimeviews/$t-right.png" "t=$((10#$t)) s")
+    done
+    "$build/tools/contact-sheet/tarvex-contact-sheet" --out "$out/monado-contact-sheet-compared.png" \
+        --columns 2 --shrink 1 "${compared_args[@]}" >/dev/null
+    echo "   both side by side (off left, on right): $out/monado-contact-sheet-compared.png"
     kill "$xvfb_pid" 2>/dev/null || true
     xvfb_pid=
 fi
@@ -392,4 +417,6 @@ echo "hello_xr's frames (left | right eye):     $out/hello_xr-contact-sheet.png"
 echo "  the same with trackedviewspace = true:   $out/hello_xr-contact-sheet-trackedviewspace.png"
 echo "Monado's compositor showing hello_xr:     $out/monado-contact-sheet-nolayer.png (no layer)"
 echo "                                          $out/monado-contact-sheet.png (through the layer)"
+echo "                                          $out/monado-contact-sheet-runtimeviews.png (option on)"
+echo "                                          $out/monado-contact-sheet-compared.png (off | on)"
 exit "$status"
