@@ -14,6 +14,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <array>
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <map>
@@ -23,12 +25,14 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/e2e/ChildProcess.h"
 #include "tests/e2e/LayerSetup.h"
 #include "tests/e2e/LoaderRun.h"
 #include "tools/mocap-sim/MocapPath.h"
+#include "tools/screen-measure/ScreenMeasure.h"
 
 namespace {
 
@@ -380,6 +384,124 @@ INSTANTIATE_TEST_SUITE_P(EnableAndDisable, MonadoLayerVariables,
                                            VariableCase{"ConfigSetAndDisabled", true, true, false}),
                          [](const ::testing::TestParamInfo<VariableCase>& param) {
                              return param.param.name;
+                         });
+
+// ---- What Monado's compositor shows ----
+
+// Monado's main compositor draws into a window of an Xvfb display as large as the window, which
+// the test photographs while hello_xr renders the simulator's orbit through the layer (hello_xr's
+// world-fixed cubes stand at the orbit's centre, in the middle of the view). Without
+// submitruntimeviews the compositor reprojects each frame by the whole distance between Monado's
+// head and the motion-capture head and shows black; with it, the frame as rendered.
+class MonadoCompositor : public MonadoThroughLoader, public ::testing::WithParamInterface<bool> {
+protected:
+    // Starts Xvfb on a display it chooses; returns ":N", or nullopt with a test failure.
+    std::optional<std::string> StartDisplay() {
+        xvfb_ = std::make_unique<e2e::BackgroundChild>(
+            std::vector<std::string>{TARVEX_XVFB_PATH, "-displayfd", "1", "-screen", "0",
+                                     "640x360x24"},
+            e2e::Environment{}, dir_ + "/xvfb-output.txt");
+        static const std::regex number(R"((^|\n)([0-9]+)\n)");
+        for (int i = 0; i < 100; ++i) {
+            std::smatch match;
+            const std::string output = xvfb_->Output();
+            if (std::regex_search(output, match, number)) {
+                return ":" + match[2].str();
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        ADD_FAILURE() << "Xvfb did not start:\n" << xvfb_->Output();
+        return std::nullopt;
+    }
+
+    // A screenshot of the whole display, measured eye by eye.
+    std::array<screen_measure::EyeMeasure, 2> Photograph(const std::string& display,
+                                                         const std::string& name) {
+        const std::string shot = dir_ + "/" + name + ".ppm";
+        const e2e::ChildRun run =
+            e2e::RunChild({"/bin/sh", "-c",
+                           std::string(TARVEX_XWD_PATH) + " -root -display " + display + " | " +
+                               TARVEX_XWDTOPNM_PATH + " > " + shot},
+                          e2e::Environment{}, dir_ + "/" + name + "-output.txt", 20.0);
+        EXPECT_EQ(run.exitCode, 0) << run.output;
+        const auto image = screen_measure::ReadPpm(shot);
+        if (!image) {
+            ADD_FAILURE() << "no screenshot in " << shot << ":\n" << run.output;
+            return {};
+        }
+        const uint32_t half = image->width / 2;
+        return {screen_measure::MeasureEye(*image, 0, half),
+                screen_measure::MeasureEye(*image, half, half)};
+    }
+
+    void TearDown() override {
+        if (xvfb_) {
+            xvfb_->Stop();
+        }
+        MonadoThroughLoader::TearDown();
+    }
+
+    std::unique_ptr<e2e::BackgroundChild> xvfb_;
+};
+
+TEST_P(MonadoCompositor, ShowsTheFrameAsRenderedOnlyWithRuntimeViews) {
+    ASSERT_TRUE(std::filesystem::exists(TARVEX_HELLO_XR_PATH))
+        << "hello_xr not found (" << TARVEX_HELLO_XR_PATH << "): install libopenxr-utils";
+    for (const char* tool : {TARVEX_XVFB_PATH, TARVEX_XWD_PATH, TARVEX_XWDTOPNM_PATH}) {
+        ASSERT_TRUE(std::filesystem::exists(tool))
+            << tool << " not found: install xvfb, x11-apps and netpbm";
+    }
+    const bool option = GetParam();
+    if (option) {
+        e2e::WriteLayerConfig(dir_, settings_ + "[OPTIONS]\nsubmitruntimeviews = true\n");
+    }
+    const auto display = StartDisplay();
+    ASSERT_TRUE(display);
+    environment_["XRT_COMPOSITOR_NULL"] = std::nullopt;
+    environment_["XRT_COMPOSITOR_FORCE_XCB"] = "1";
+    environment_["DISPLAY"] = *display;
+    StartSimulator({"--path", "orbit"});
+
+    std::vector<std::string> argv = {"/bin/sh", "-c", "sleep 10 | exec \"$@\"", "sh"};
+    for (const std::string& word :
+         WithoutRealtime({TARVEX_HELLO_XR_PATH, "--graphics", "Vulkan2"})) {
+        argv.push_back(word);
+    }
+    const auto start = std::chrono::steady_clock::now();
+    e2e::BackgroundChild helloXr(argv, environment_, dir_ + "/hello_xr-output.txt");
+    // Seconds after hello_xr's start: past its start-up, then well into the orbit.
+    std::vector<std::array<screen_measure::EyeMeasure, 2>> shots;
+    for (const int seconds : {5, 9}) {
+        std::this_thread::sleep_until(start + std::chrono::seconds(seconds));
+        shots.push_back(Photograph(*display, "shot-" + std::to_string(seconds)));
+    }
+    // Its input ends after 10 s; it has long quit by 15.
+    std::this_thread::sleep_until(start + std::chrono::seconds(15));
+    EXPECT_EQ(helloXr.Stop(), 0) << helloXr.Output();
+    ASSERT_NE(helloXr.Output().find("Setting HMD pos to"), std::string::npos)
+        << "the layer did not run:\n"
+        << helloXr.Output();
+
+    for (size_t shot = 0; shot < shots.size(); ++shot) {
+        for (size_t eye = 0; eye < 2; ++eye) {
+            SCOPED_TRACE("screenshot " + std::to_string(shot + 1) + ", eye " + std::to_string(eye));
+            const screen_measure::EyeMeasure& measure = shots[shot][eye];
+            if (option) {
+                EXPECT_GT(measure.shownShare, 0.95);
+                ASSERT_TRUE(measure.centroidX) << "no scene drawn";
+                EXPECT_LT(std::abs(*measure.centroidX), 0.05);
+                EXPECT_LT(std::abs(*measure.centroidY), 0.05);
+            } else if (shot == 1) {
+                EXPECT_LT(measure.shownShare, 0.05)
+                    << "the compositor's black, as without the option";
+            }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(RuntimeViews, MonadoCompositor, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& param) {
+                             return param.param ? "On" : "Off";
                          });
 
 }  // namespace
