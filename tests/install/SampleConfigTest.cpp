@@ -75,6 +75,7 @@ TEST(SampleConfiguration, OptionsAreOffAndReadyToSwitchOn) {
     EXPECT_EQ(options.maxPredictionMs, 50.0f);
     EXPECT_TRUE(options.trackedViewSpace);
     EXPECT_EQ(options.trackingLossMs, 100.0f);
+    EXPECT_TRUE(options.submitRuntimeViews);
     std::filesystem::remove_all(folder);
 }
 
