@@ -44,6 +44,40 @@ std::optional<double> StartSimulator(std::unique_ptr<BackgroundChild>& simulator
     return std::stod(line->substr(prefix.size()));
 }
 
+std::string StackCoreValidation(Environment& environment, const std::string& dir, bool above) {
+    const std::string coreValidationDir = TARVEX_CORE_VALIDATION_MANIFEST_DIR;
+    if (coreValidationDir.empty()) {
+        ADD_FAILURE() << "install openxr-layer-corevalidation";
+        return "";
+    }
+    if (above) {
+        environment["XDG_DATA_HOME"] = dir + "/empty";
+        environment["XR_API_LAYER_PATH"] =
+            std::filesystem::path(TARVEX_LAYER_MANIFEST).parent_path().string() + ":" +
+            coreValidationDir;
+        environment["XR_ENABLE_API_LAYERS"] = std::string(kCoreValidationName) + ":" + kLayerName;
+    } else {
+        environment["XR_API_LAYER_PATH"] = coreValidationDir;
+        environment["XR_ENABLE_API_LAYERS"] = kCoreValidationName;
+    }
+    const std::string reportFile = dir + "/core-validation.txt";
+    environment["XR_CORE_VALIDATION_FILE_NAME"] = reportFile;
+    environment["XR_LOADER_DEBUG"] = "info";
+    return reportFile;
+}
+
+void ExpectCoreValidationSilent(const ChildRun& run, bool above, const std::string& reportFile) {
+    const size_t validationLoaded =
+        run.output.find(std::string("succeeded loading layer ") + kCoreValidationName);
+    const size_t layerLoaded =
+        run.output.find(std::string("succeeded loading layer ") + kLayerName);
+    ASSERT_NE(validationLoaded, std::string::npos) << run.output;
+    ASSERT_NE(layerLoaded, std::string::npos) << run.output;
+    EXPECT_EQ(validationLoaded < layerLoaded, above) << run.output;
+    EXPECT_EQ(ReadFile(reportFile), "");
+    EXPECT_EQ(run.output.find("VUID"), std::string::npos) << run.output;
+}
+
 void StopAndCleanUp(const std::unique_ptr<BackgroundChild>& simulator, const std::string& dir,
                     bool testFailed) {
     if (simulator) {

@@ -28,6 +28,7 @@ inline constexpr const char* kLoopbackSettings =
     "controllerlrbid = 3\n";
 
 inline constexpr const char* kLayerName = "XR_APILAYER_TARVEX_tracking_override";
+inline constexpr const char* kCoreValidationName = "XR_APILAYER_LUNARG_core_validation";
 
 // The worked example: the simulator's headset at (-1, 1.5, -2) with a yaw of +30 degrees in its
 // own axes; the layer's half turn stores (1, 1.5, 2) with the same yaw. With the runtime heading
@@ -53,6 +54,16 @@ void InstallImplicitLayer(const std::string& dir, Environment& environment);
 std::optional<double> StartSimulator(std::unique_ptr<BackgroundChild>& simulator,
                                      const std::vector<std::string>& switches,
                                      const std::string& dir);
+
+// Stacks Debian's core validation with the layer: below it while the layer is installed implicitly
+// (the loader puts implicit layers nearest the application, before the explicit ones the
+// environment enables), above it when both are enabled explicitly in that order. Returns the file
+// the validation reports to; a test failure and "" when core validation is not installed.
+std::string StackCoreValidation(Environment& environment, const std::string& dir, bool above);
+
+// Both layers loaded, the first nearest the application (the loader says so with
+// XR_LOADER_DEBUG=info, which StackCoreValidation sets), and nothing reported.
+void ExpectCoreValidationSilent(const ChildRun& run, bool above, const std::string& reportFile);
 
 // Stops the simulator, if one was started, and removes `dir` unless the test failed: its files
 // are what explains a failure.

@@ -40,7 +40,6 @@ using e2e::kLayerName;
 using e2e::kWorkedExamplePose;
 using e2e::kWorkedSpace;
 
-constexpr const char* kCoreValidationName = "XR_APILAYER_LUNARG_core_validation";
 constexpr const char* kApiDumpName = "XR_APILAYER_LUNARG_api_dump";
 constexpr const char* kPredictionOffLine = "Prediction to display time is off";
 constexpr double kRunTimeoutSeconds = 60.0;
@@ -186,36 +185,15 @@ class MonadoHelloXr : public MonadoThroughLoader, public ::testing::WithParamInt
 TEST_P(MonadoHelloXr, RendersThroughTheLayerWithValidationSilent) {
     ASSERT_TRUE(std::filesystem::exists(TARVEX_HELLO_XR_PATH))
         << "hello_xr not found (" << TARVEX_HELLO_XR_PATH << "): install libopenxr-utils";
-    const std::string coreValidationDir = TARVEX_CORE_VALIDATION_MANIFEST_DIR;
-    ASSERT_FALSE(coreValidationDir.empty()) << "install openxr-layer-corevalidation";
     const bool validationAbove = GetParam();
-    if (validationAbove) {
-        environment_["XDG_DATA_HOME"] = dir_ + "/empty";
-        environment_["XR_API_LAYER_PATH"] =
-            std::string(TARVEX_LAYER_MANIFEST_DIR) + ":" + coreValidationDir;
-        environment_["XR_ENABLE_API_LAYERS"] = std::string(kCoreValidationName) + ":" + kLayerName;
-    } else {
-        environment_["XR_API_LAYER_PATH"] = coreValidationDir;
-        environment_["XR_ENABLE_API_LAYERS"] = kCoreValidationName;
-    }
-    const std::string reportFile = dir_ + "/core-validation.txt";
-    environment_["XR_CORE_VALIDATION_FILE_NAME"] = reportFile;
-    environment_["XR_LOADER_DEBUG"] = "info";
+    const std::string reportFile = e2e::StackCoreValidation(environment_, dir_, validationAbove);
+    ASSERT_FALSE(reportFile.empty());
     // One line per frame Monado takes in xrEndFrame.
     environment_["OXR_FRAME_TIMING_SPEW"] = "1";
     StartSimulator({"--pose", kWorkedExamplePose});
     const e2e::ChildRun run = RunHelloXr(5);
     ASSERT_EQ(run.exitCode, 0) << run.output;
-
-    const size_t validationLoaded =
-        run.output.find(std::string("succeeded loading layer ") + kCoreValidationName);
-    const size_t layerLoaded =
-        run.output.find(std::string("succeeded loading layer ") + kLayerName);
-    ASSERT_NE(validationLoaded, std::string::npos) << run.output;
-    ASSERT_NE(layerLoaded, std::string::npos) << run.output;
-    EXPECT_EQ(validationLoaded < layerLoaded, validationAbove) << run.output;
-    EXPECT_EQ(e2e::ReadFile(reportFile), "");
-    EXPECT_EQ(run.output.find("VUID"), std::string::npos) << run.output;
+    e2e::ExpectCoreValidationSilent(run, validationAbove, reportFile);
     EXPECT_EQ(run.output.find(kPredictionOffLine), std::string::npos) << run.output;
 
     // Monado composed frames, and the layer gave every frame the simulator's headset (the worked
