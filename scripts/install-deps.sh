@@ -13,6 +13,8 @@ packages=(
     openxr-layer-apidump xvfb x11-apps netpbm
     glslang-tools libeigen3-dev libudev-dev libcjson-dev libbsd-dev zlib1g-dev
     libx11-dev libx11-xcb-dev libxcb-randr0-dev libxrandr-dev libglvnd-dev
+    libgl-dev libjsoncpp-dev libxcb-dri2-0-dev libxcb-glx0-dev libxcb-icccm4-dev
+    libxcb-keysyms1-dev libxxf86vm-dev python3-jinja2 python3-pyparsing
 )
 
 missing=()
