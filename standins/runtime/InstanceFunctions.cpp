@@ -114,7 +114,9 @@ XrResult XRAPI_CALL CreateInstance(const XrInstanceCreateInfo* createInfo, XrIns
         return XR_ERROR_VALIDATION_FAILURE;
     }
     const XrVersion apiVersion = createInfo->applicationInfo.apiVersion;
-    if (XR_VERSION_MAJOR(apiVersion) != 1 || XR_VERSION_MINOR(apiVersion) != 0) {
+    // 1.1 applications too, for the runs through the 1.1 loader; the functions 1.1 adds are not
+    // offered.
+    if (XR_VERSION_MAJOR(apiVersion) != 1 || XR_VERSION_MINOR(apiVersion) > 1) {
         return XR_ERROR_API_VERSION_UNSUPPORTED;
     }
     if (createInfo->enabledApiLayerCount != 0) {

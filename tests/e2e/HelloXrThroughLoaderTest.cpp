@@ -9,11 +9,13 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <ostream>
 
 #include "tests/e2e/ChildProcess.h"
 #include "tests/e2e/HeldInputChild.h"
 #include "tests/e2e/LayerSetup.h"
 #include "tests/e2e/LoaderRun.h"
+#include "tests/e2e/OpenXrSdks.h"
 #include "tools/contact-sheet/PngImage.h"
 
 namespace {
@@ -97,7 +99,7 @@ protected:
 
     e2e::ChildRun RunHelloXr(const std::string& graphics = "Vulkan2") {
         const e2e::ChildRun run =
-            e2e::RunChildWithInputHeld({TARVEX_HELLO_XR_PATH, "--graphics", graphics}, environment_,
+            e2e::RunChildWithInputHeld({helloXr_, "--graphics", graphics}, environment_,
                                        dir_ + "/hello_xr-output.txt", kHelloXrTimeoutSeconds);
         EXPECT_FALSE(run.timedOut) << run.output;
         return run;
@@ -142,6 +144,7 @@ protected:
     std::string dir_;
     e2e::Environment environment_;
     std::unique_ptr<e2e::BackgroundChild> simulator_;
+    std::string helloXr_ = TARVEX_HELLO_XR_PATH;
 };
 
 // Both Vulkan bindings hello_xr offers: XR_KHR_vulkan_enable2 and XR_KHR_vulkan_enable.
@@ -185,24 +188,47 @@ TEST_F(HelloXrThroughLoader, EveryReferenceSpaceGetsTheLayersOffset) {
 // does, below it what the layer hands the runtime. The loader puts implicit layers nearest the
 // application, before the explicit ones the environment enables; so validation goes below the
 // layer installed as users install it, and above it when both are enabled explicitly in that
-// order.
+// order. Each SDK's hello_xr, loader and core validation: Debian 12's and the 1.1.47 one.
+struct ValidationCase {
+    const e2e::OpenXrSdk& (*sdk)();
+    bool validationAbove;
+};
+
+void PrintTo(const ValidationCase& c, std::ostream* out) {
+    *out << c.sdk().name << (c.validationAbove ? " validation above" : " validation below");
+}
+
 class HelloXrCoreValidation : public HelloXrThroughLoader,
-                              public ::testing::WithParamInterface<bool> {};
+                              public ::testing::WithParamInterface<ValidationCase> {};
 
 TEST_P(HelloXrCoreValidation, ReportsNothingOverTheRun) {
-    const bool validationAbove = GetParam();
-    const std::string reportFile = e2e::StackCoreValidation(environment_, dir_, validationAbove);
+    const e2e::OpenXrSdk& sdk = GetParam().sdk();
+    e2e::ExpectLoaderPresent(sdk);
+    e2e::ExpectHelloXrAndValidationPresent(sdk);
+    ASSERT_FALSE(HasFailure());
+    e2e::UseLoaderOf(sdk, environment_, dir_);
+    helloXr_ = sdk.helloXr;
+    const bool validationAbove = GetParam().validationAbove;
+    const std::string reportFile = e2e::StackCoreValidation(environment_, dir_, validationAbove,
+                                                            sdk.coreValidationManifestDir);
     ASSERT_FALSE(reportFile.empty());
     StartSimulator(kWorkedExamplePose);
     const e2e::ChildRun run = RunHelloXr();
     ASSERT_EQ(run.exitCode, 0) << run.output;
     e2e::ExpectCoreValidationSilent(run, validationAbove, reportFile);
     ExpectFullSessionWithWorkedExampleViews();
+    e2e::ExpectRanThroughLoaderOf(sdk, dir_);
 }
 
-INSTANTIATE_TEST_SUITE_P(Order, HelloXrCoreValidation, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool>& param) {
-                             return param.param ? "ValidationAbove" : "ValidationBelow";
+INSTANTIATE_TEST_SUITE_P(Order, HelloXrCoreValidation,
+                         ::testing::Values(ValidationCase{&e2e::Debian12Sdk, true},
+                                           ValidationCase{&e2e::Debian12Sdk, false},
+                                           ValidationCase{&e2e::Sdk1_1_47, true},
+                                           ValidationCase{&e2e::Sdk1_1_47, false}),
+                         [](const ::testing::TestParamInfo<ValidationCase>& param) {
+                             return std::string(param.param.sdk().name) +
+                                    (param.param.validationAbove ? "ValidationAbove"
+                                                                 : "ValidationBelow");
                          });
 
 TEST_F(HelloXrThroughLoader, RenderedImagesShowTheSceneAndFollowTheHeadset) {

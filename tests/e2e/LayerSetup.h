@@ -60,9 +60,13 @@ std::optional<double> StartSimulator(std::unique_ptr<BackgroundChild>& simulator
 // environment enables), above it when both are enabled explicitly in that order. Returns the file
 // the validation reports to; a test failure and "" when core validation is not installed.
 std::string StackCoreValidation(Environment& environment, const std::string& dir, bool above);
+// The same with the core validation whose manifest is in `coreValidationDir` (another SDK's).
+std::string StackCoreValidation(Environment& environment, const std::string& dir, bool above,
+                                const std::string& coreValidationDir);
 
 // Both layers loaded, the first nearest the application (the loader says so with
-// XR_LOADER_DEBUG=info, which StackCoreValidation sets), and nothing reported.
+// XR_LOADER_DEBUG=info, which StackCoreValidation sets), and nothing reported but the debug
+// notices with which the 1.1.47 core validation says it starts and ends.
 void ExpectCoreValidationSilent(const ChildRun& run, bool above, const std::string& reportFile);
 
 // Stops the simulator, if one was started, and removes `dir` unless the test failed: its files

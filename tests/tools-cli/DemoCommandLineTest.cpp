@@ -48,6 +48,7 @@ TEST_P(DemoCommandLineOptions, SetsWhatTheSwitchesSay) {
     EXPECT_EQ(actual.compareErrorsPath, expected.compareErrorsPath);
     EXPECT_EQ(actual.label, expected.label);
     EXPECT_EQ(actual.graphics, expected.graphics);
+    EXPECT_EQ(actual.apiVersion, expected.apiVersion);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -90,6 +91,11 @@ INSTANTIATE_TEST_SUITE_P(
         OptionsCase{"GraphicsHeadlessAnyCase",
                     {"--graphics", "Headless"},
                     [](demo::DemoOptions& o) { o.graphics = demo::GraphicsMode::kHeadless; }},
+        // The runs through the 1.1 loader.
+        OptionsCase{"ApiVersion11",
+                    {"--api-version", "1.1"},
+                    [](demo::DemoOptions& o) { o.apiVersion = demo::ApiVersion::k1_1; }},
+        OptionsCase{"ApiVersion10", {"--api-version", "1.0"}, [](demo::DemoOptions&) {}},
         OptionsCase{"RepeatedSwitchKeepsTheLast",
                     {"--frames", "5", "--frames", "7"},
                     [](demo::DemoOptions& o) { o.frames = 7; }}),
@@ -140,6 +146,9 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"UnknownGraphics",
                   {"--graphics", "opengl"},
                   "--graphics: 'opengl' is not auto, headless or vulkan"},
+        ErrorCase{"UnknownApiVersion",
+                  {"--api-version", "1.2"},
+                  "--api-version: '1.2' is not 1.0 or 1.1"},
         ErrorCase{"FramesAndSeconds",
                   {"--frames", "3", "--seconds", "2"},
                   "--frames cannot go with --seconds"}),

@@ -30,6 +30,16 @@ std::optional<GraphicsMode> GraphicsModeNamed(std::string name) {
     return std::nullopt;
 }
 
+std::optional<ApiVersion> ApiVersionNamed(const std::string& name) {
+    if (name == "1.0") {
+        return ApiVersion::k1_0;
+    }
+    if (name == "1.1") {
+        return ApiVersion::k1_1;
+    }
+    return std::nullopt;
+}
+
 CLI::Validator NotEmpty() {
     return CLI::Validator(
         [](std::string& text) { return text.empty() ? "the file name is empty" : std::string(); },
@@ -116,6 +126,20 @@ DemoCommandLine ParseDemoCommandLine(int argc, const char* const* argv) {
             [](std::string& text) {
                 return GraphicsModeNamed(text) ? std::string()
                                                : "'" + text + "' is not auto, headless or vulkan";
+            },
+            ""));
+
+    app.add_option_function<std::string>(
+           "--api-version",
+           [&options](const std::string& version) {
+               options.apiVersion = *ApiVersionNamed(version);
+           },
+           "1.0 or 1.1: the OpenXR version asked for in\nxrCreateInstance (default 1.0; the 1.0 "
+           "loaders refuse\n1.1)")
+        ->type_name("V")
+        ->check(CLI::Validator(
+            [](std::string& text) {
+                return ApiVersionNamed(text) ? std::string() : "'" + text + "' is not 1.0 or 1.1";
             },
             ""));
 

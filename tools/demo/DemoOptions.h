@@ -11,6 +11,10 @@ namespace demo {
 // runtime offers it, else Vulkan.
 enum class GraphicsMode { kAuto, kHeadless, kVulkan };
 
+// The OpenXR API version the demo asks for in xrCreateInstance. Debian 12's loader (1.0.20) refuses
+// 1.1, so 1.0 stays the default.
+enum class ApiVersion { k1_0, k1_1 };
+
 struct DemoOptions {
     uint64_t frames = 0;  // 0: run for `seconds`
     double seconds = 10.0;
@@ -22,6 +26,7 @@ struct DemoOptions {
     std::string compareErrorsPath;   // another run's errors, drawn beside this run's
     std::string label = "this run";  // this run's name in the picture and the errors file
     GraphicsMode graphics = GraphicsMode::kAuto;
+    ApiVersion apiVersion = ApiVersion::k1_0;
 };
 
 // Exit codes, so scripts can tell the cases apart.

@@ -60,7 +60,7 @@ public:
         }
     }
 
-    void CreateInstanceAndSession(GraphicsMode mode) {
+    void CreateInstanceAndSession(GraphicsMode mode, ApiVersion apiVersion) {
         const bool vulkan = ChooseVulkan(mode);
         // A real runtime's XrTime need not be the monotonic clock (Monado's starts near zero), so
         // a Vulkan session converts its display times when it can. A headless session on the
@@ -71,8 +71,8 @@ public:
         std::strncpy(createInfo.applicationInfo.applicationName, "tarvex-demo",
                      XR_MAX_APPLICATION_NAME_SIZE - 1);
         createInfo.applicationInfo.applicationVersion = 1;
-        // The system's loader refuses applications that ask for 1.1.
-        createInfo.applicationInfo.apiVersion = XR_MAKE_VERSION(1, 0, 0);
+        createInfo.applicationInfo.apiVersion =
+            apiVersion == ApiVersion::k1_1 ? XR_MAKE_VERSION(1, 1, 0) : XR_MAKE_VERSION(1, 0, 0);
         const char* extensions[] = {
             vulkan ? VulkanGraphics::ExtensionName() : XR_MND_HEADLESS_EXTENSION_NAME,
             XR_KHR_CONVERT_TIMESPEC_TIME_EXTENSION_NAME};
@@ -390,7 +390,7 @@ RunResult RunDemoSession(const DemoOptions& options, const ProgressCallback& pro
                                                : static_cast<size_t>(options.seconds * 100.0) + 16);
     Session session;
     try {
-        session.CreateInstanceAndSession(options.graphics);
+        session.CreateInstanceAndSession(options.graphics, options.apiVersion);
         if (const XrResult spaceResult = session.CreateLocalSpace(); XR_FAILED(spaceResult)) {
             result.outcome = RunOutcome::kNoReferenceSpace;
             result.message = "xrCreateReferenceSpace failed: " + session.Describe(spaceResult);
