@@ -147,24 +147,45 @@ protected:
     std::string helloXr_ = TARVEX_HELLO_XR_PATH;
 };
 
-// Both Vulkan bindings hello_xr offers: XR_KHR_vulkan_enable2 and XR_KHR_vulkan_enable.
+// Both Vulkan bindings hello_xr offers: XR_KHR_vulkan_enable2 and XR_KHR_vulkan_enable; each SDK's
+// hello_xr through its own loader.
+struct GraphicsCase {
+    const e2e::OpenXrSdk& (*sdk)();
+    const char* graphics;
+};
+
+void PrintTo(const GraphicsCase& c, std::ostream* out) {
+    *out << c.sdk().name << " " << c.graphics;
+}
+
 class HelloXrGraphics : public HelloXrThroughLoader,
-                        public ::testing::WithParamInterface<const char*> {};
+                        public ::testing::WithParamInterface<GraphicsCase> {};
 
 TEST_P(HelloXrGraphics, RendersTheSetFramesAndExitsWithStatusZero) {
+    const e2e::OpenXrSdk& sdk = GetParam().sdk();
+    e2e::ExpectLoaderPresent(sdk);
+    e2e::ExpectHelloXrPresent(sdk);
+    ASSERT_FALSE(HasFailure());
+    e2e::UseLoaderOf(sdk, environment_, dir_);
+    helloXr_ = sdk.helloXr;
     StartSimulator(kWorkedExamplePose);
-    const e2e::ChildRun run = RunHelloXr(GetParam());
+    const e2e::ChildRun run = RunHelloXr(GetParam().graphics);
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_NE(run.output.find("OpenXR API Layer XR_APILAYER_TARVEX_tracking_override dynamically "
                               "loaded library initialized."),
               std::string::npos)
         << run.output;
     ExpectFullSessionWithWorkedExampleViews();
+    e2e::ExpectRanThroughLoaderOf(sdk, dir_);
 }
 
-INSTANTIATE_TEST_SUITE_P(Bindings, HelloXrGraphics, ::testing::Values("Vulkan2", "Vulkan"),
-                         [](const ::testing::TestParamInfo<const char*>& param) {
-                             return std::string(param.param);
+INSTANTIATE_TEST_SUITE_P(Bindings, HelloXrGraphics,
+                         ::testing::Values(GraphicsCase{&e2e::Debian12Sdk, "Vulkan2"},
+                                           GraphicsCase{&e2e::Debian12Sdk, "Vulkan"},
+                                           GraphicsCase{&e2e::Sdk1_1_47, "Vulkan2"},
+                                           GraphicsCase{&e2e::Sdk1_1_47, "Vulkan"}),
+                         [](const ::testing::TestParamInfo<GraphicsCase>& param) {
+                             return std::string(param.param.sdk().name) + param.param.graphics;
                          });
 
 TEST_F(HelloXrThroughLoader, EveryReferenceSpaceGetsTheLayersOffset) {
@@ -204,7 +225,8 @@ class HelloXrCoreValidation : public HelloXrThroughLoader,
 TEST_P(HelloXrCoreValidation, ReportsNothingOverTheRun) {
     const e2e::OpenXrSdk& sdk = GetParam().sdk();
     e2e::ExpectLoaderPresent(sdk);
-    e2e::ExpectHelloXrAndValidationPresent(sdk);
+    e2e::ExpectHelloXrPresent(sdk);
+    e2e::ExpectCoreValidationPresent(sdk);
     ASSERT_FALSE(HasFailure());
     e2e::UseLoaderOf(sdk, environment_, dir_);
     helloXr_ = sdk.helloXr;

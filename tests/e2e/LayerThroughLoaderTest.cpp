@@ -11,10 +11,12 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <ostream>
 
 #include "tests/e2e/ChildProcess.h"
 #include "tests/e2e/LayerSetup.h"
 #include "tests/e2e/LoaderRun.h"
+#include "tests/e2e/OpenXrSdks.h"
 
 namespace {
 
@@ -143,32 +145,51 @@ TEST_F(LayerThroughLoader, RuntimeReceivesTheTrackedReferenceSpaceOffset) {
 
 // Core validation checks every call on its side of the tracking layer: above it what the
 // application does, below it what the layer hands the runtime.
+struct AroundLayerCase {
+    const e2e::OpenXrSdk& (*sdk)();
+    bool validationAbove;
+};
+
+void PrintTo(const AroundLayerCase& c, std::ostream* out) {
+    *out << c.sdk().name << (c.validationAbove ? " validation above" : " validation below");
+}
+
+// Each SDK's loader and core validation, the demo asking for the newest version the loader takes.
 class CoreValidationAroundLayer : public LayerThroughLoader,
-                                  public ::testing::WithParamInterface<bool> {};
+                                  public ::testing::WithParamInterface<AroundLayerCase> {};
 
 TEST_P(CoreValidationAroundLayer, ReportsNothingOverTwoHundredFrames) {
-    const std::string coreValidationDir = TARVEX_CORE_VALIDATION_MANIFEST_DIR;
-    if (coreValidationDir.empty()) {
-        GTEST_SKIP() << "openxr-layer-corevalidation is not installed";
-    }
-    const bool validationAbove = GetParam();
+    const e2e::OpenXrSdk& sdk = GetParam().sdk();
+    e2e::ExpectLoaderPresent(sdk);
+    e2e::ExpectCoreValidationPresent(sdk);
+    ASSERT_FALSE(HasFailure());
+    e2e::UseLoaderOf(sdk, environment_, dir_);
+    const bool validationAbove = GetParam().validationAbove;
     const std::string order = validationAbove ? std::string(kCoreValidationName) + ":" + kLayerName
                                               : std::string(kLayerName) + ":" + kCoreValidationName;
-    EnableExplicitLayers(std::string(TARVEX_LAYER_MANIFEST_DIR) + ":" + coreValidationDir, order);
+    EnableExplicitLayers(
+        std::string(TARVEX_LAYER_MANIFEST_DIR) + ":" + sdk.coreValidationManifestDir, order);
     const std::string reportFile = dir_ + "/core-validation.txt";
     environment_["XR_CORE_VALIDATION_FILE_NAME"] = reportFile;
     environment_["XR_LOADER_DEBUG"] = "info";
     StartSimulator({"--pose", kWorkedExamplePose});
-    const e2e::ChildRun run = RunDemo({"--frames", "200"});
+    const e2e::ChildRun run = RunDemo({"--frames", "200", "--api-version", sdk.newestApiVersion});
     ASSERT_EQ(run.exitCode, 0) << run.output;
     // Both in the chain, loaded in the enabled order (the first nearest the application).
     e2e::ExpectCoreValidationSilent(run, validationAbove, reportFile);
     ExpectWorkedExampleThroughout(200);
+    e2e::ExpectRanThroughLoaderOf(sdk, dir_);
 }
 
-INSTANTIATE_TEST_SUITE_P(Order, CoreValidationAroundLayer, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool>& param) {
-                             return param.param ? "ValidationAbove" : "ValidationBelow";
+INSTANTIATE_TEST_SUITE_P(Order, CoreValidationAroundLayer,
+                         ::testing::Values(AroundLayerCase{&e2e::Debian12Sdk, false},
+                                           AroundLayerCase{&e2e::Debian12Sdk, true},
+                                           AroundLayerCase{&e2e::Sdk1_1_47, false},
+                                           AroundLayerCase{&e2e::Sdk1_1_47, true}),
+                         [](const ::testing::TestParamInfo<AroundLayerCase>& param) {
+                             return std::string(param.param.sdk().name) +
+                                    (param.param.validationAbove ? "ValidationAbove"
+                                                                 : "ValidationBelow");
                          });
 
 TEST_F(LayerThroughLoader, InstalledAsImplicitLayerItIsActive) {

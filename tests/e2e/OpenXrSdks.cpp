@@ -22,7 +22,8 @@ const OpenXrSdk& Debian12Sdk() {
                                TARVEX_HELLO_XR_PATH,
                                TARVEX_CORE_VALIDATION_MANIFEST_DIR,
                                "install libopenxr-loader1, libopenxr-utils and "
-                               "openxr-layer-corevalidation (scripts/install-deps.sh)"};
+                               "openxr-layer-corevalidation (scripts/install-deps.sh)",
+                               "1.0"};
     return sdk;
 }
 
@@ -35,7 +36,8 @@ const OpenXrSdk& Sdk1_1_47() {
                                root + "/share/openxr/1/api_layers/explicit.d",
                                "run scripts/build-openxr-sdk.sh, which builds the OpenXR SDK "
                                "1.1.47 and points " +
-                                   root + " at it"};
+                                   root + " at it",
+                               "1.1"};
     return sdk;
 }
 
@@ -44,9 +46,12 @@ void ExpectLoaderPresent(const OpenXrSdk& sdk) {
         << sdk.name << ": " << sdk.loaderLibrary << " is missing: " << sdk.howToGet;
 }
 
-void ExpectHelloXrAndValidationPresent(const OpenXrSdk& sdk) {
+void ExpectHelloXrPresent(const OpenXrSdk& sdk) {
     EXPECT_TRUE(std::filesystem::exists(sdk.helloXr))
         << sdk.name << ": " << sdk.helloXr << " is missing: " << sdk.howToGet;
+}
+
+void ExpectCoreValidationPresent(const OpenXrSdk& sdk) {
     // Empty when CMake found no manifest of it.
     EXPECT_TRUE(!sdk.coreValidationManifestDir.empty() &&
                 std::filesystem::exists(sdk.coreValidationManifestDir))

@@ -19,6 +19,7 @@ struct OpenXrSdk {
     std::string helloXr;                    // its hello_xr
     std::string coreValidationManifestDir;  // its core validation layer's manifest folder
     std::string howToGet;                   // what makes a missing part appear
+    const char* newestApiVersion;           // the newest the loader takes, as the demo writes it
 };
 
 const OpenXrSdk& Debian12Sdk();
@@ -26,8 +27,9 @@ const OpenXrSdk& Sdk1_1_47();
 
 // A test failure, naming what is missing and how to get it, unless the SDK's loader is there.
 void ExpectLoaderPresent(const OpenXrSdk& sdk);
-// The same for the SDK's hello_xr and its core validation layer.
-void ExpectHelloXrAndValidationPresent(const OpenXrSdk& sdk);
+// The same for the SDK's hello_xr, and for its core validation layer.
+void ExpectHelloXrPresent(const OpenXrSdk& sdk);
+void ExpectCoreValidationPresent(const OpenXrSdk& sdk);
 
 // Makes programs run with `environment` load `sdk`'s loader, and has the dynamic linker trace the
 // libraries it initialises into files in `dir`.
