@@ -23,7 +23,7 @@
 #include "layer/OpenXRLayer.h"
 #include "layer/OptionalInstanceCreation.h"
 #include "log/LogFileWriter.h"
-#include "override/PoseHooks.h"
+#include "layer/PoseHooks.h"
 #include "platform/Platform.h"
 #include "tracking/MocapTracker.h"
 
@@ -125,7 +125,7 @@ void SetOptions(Options options) {
                                         {0, 0.2588190f, 0, 0.9659258f}});
         }
         tracker.lastHeadsetFrameTime = now;
-        tracker.viewSpaces.Add(kViewSpace, {{0, 0, 0, 1}, {0, 0, 0}});
+        tracker.viewSpaces.Add(kViewSpace, XR_NULL_HANDLE, {{0, 0, 0, 1}, {0, 0, 0}});
     } else {
         tracker.viewSpaces.Remove(kViewSpace);
     }
@@ -212,7 +212,7 @@ void FrameIntake(benchmark::State& state) {
     tracker.client = nullptr;
 }
 
-// Without options, as specified; then with every option on.
+// Without options, the default; then with every option on.
 BENCHMARK(FrameIntake)->Name("frame intake");
 BENCHMARK(LocateViews<&RuntimeLocateViews>)->Name("xrLocateViews/direct");
 BENCHMARK(LocateViews<&HookLocateViews>)->Name("xrLocateViews/hook");

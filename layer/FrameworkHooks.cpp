@@ -2,6 +2,7 @@
 
 #include "layer/ExceptionGuard.h"
 #include "layer/OpenXRLayer.h"
+#include "tracking/MocapTracker.h"
 
 // The loader creates instances through the creation entry, never through this function.
 XrResult XRAPI_CALL HookCreateInstance(const XrInstanceCreateInfo* /*createInfo*/,
@@ -17,6 +18,8 @@ XrResult XRAPI_CALL HookDestroyInstance(XrInstance instance) {
                                                  layer->GetNextFunction("xrDestroyInstance"));
         // The layer object goes first, so a later instance can build a fresh one.
         OpenXRLayer::Destroy();
+        // The instance's spaces go with it; a later instance's runtime may reuse their handles.
+        MocapTracker::Instance().viewSpaces.Clear();
         if (next == nullptr) {
             return XR_ERROR_HANDLE_INVALID;
         }

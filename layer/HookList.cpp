@@ -1,6 +1,6 @@
 #include "layer/FrameworkHooks.h"
 #include "layer/OpenXRLayer.h"
-#include "override/PoseHooks.h"
+#include "layer/PoseHooks.h"
 
 std::vector<HookEntry> BuildHookList() {
     return {

@@ -81,12 +81,6 @@ bool OpenXRLayer::ResolveTimeConversion(XrInstance instance) {
         convert == nullptr) {
         return false;
     }
-    instanceHandle_ = instance;
-    timeConversion_ = convert;
+    timeConversion_ = {convert, instance};
     return true;
-}
-
-bool OpenXRLayer::ConvertTime(XrTime time, double* seconds) const {
-    return timeConversion_ != nullptr &&
-           platform::XrTimeToMonotonicSeconds(timeConversion_, instanceHandle_, time, seconds);
 }

@@ -8,6 +8,12 @@
 #include <unordered_map>
 #include <vector>
 
+// The runtime's conversion of XrTime to the monotonic clock, with the instance it belongs to.
+struct TimeConversion {
+    PFN_xrVoidFunction convert = nullptr;  // null when the instance has none
+    XrInstance instance = XR_NULL_HANDLE;
+};
+
 // One intercepted OpenXR function.
 struct HookEntry {
     std::string name;
@@ -45,7 +51,7 @@ public:
     // For the prediction option: the runtime's conversion of XrTime to the monotonic clock, on an
     // instance that enabled the extension. False when the runtime does not provide it.
     bool ResolveTimeConversion(XrInstance instance);
-    bool ConvertTime(XrTime time, double* seconds) const;
+    TimeConversion GetTimeConversion() const { return timeConversion_; }
 
 private:
     static std::atomic<OpenXRLayer*> instance_;
@@ -53,6 +59,5 @@ private:
 
     PFN_xrGetInstanceProcAddr nextGetInstanceProcAddr_;
     std::unordered_map<std::string, HookEntry> functions_;
-    XrInstance instanceHandle_ = XR_NULL_HANDLE;
-    PFN_xrVoidFunction timeConversion_ = nullptr;
+    TimeConversion timeConversion_;
 };

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "override/PoseHooks.h"
+#include "layer/PoseHooks.h"
 #include "platform/XrTimeConversion.h"
 
 std::vector<HookEntry> OptionalHookList(const LayerOptions& options) {
@@ -12,6 +12,7 @@ std::vector<HookEntry> OptionalHookList(const LayerOptions& options) {
     return {
         {"xrLocateSpace", reinterpret_cast<PFN_xrVoidFunction>(&HookLocateSpace)},
         {"xrDestroySpace", reinterpret_cast<PFN_xrVoidFunction>(&HookDestroySpace)},
+        {"xrDestroySession", reinterpret_cast<PFN_xrVoidFunction>(&HookDestroySession)},
     };
 }
 
@@ -31,8 +32,9 @@ XrResult CreateNextInstance(const LayerOptions& options, PFN_xrCreateApiLayerIns
         asked = asked || std::strcmp(name, platform::kTimeConversionExtension) == 0;
     }
     if (asked) {
-        *timeConversion = true;
-        return next(&application, &nextCreateInfo, instance);
+        const XrResult result = next(&application, &nextCreateInfo, instance);
+        *timeConversion = XR_SUCCEEDED(result);
+        return result;
     }
     names.push_back(platform::kTimeConversionExtension);
     XrInstanceCreateInfo extended = application;
@@ -41,10 +43,12 @@ XrResult CreateNextInstance(const LayerOptions& options, PFN_xrCreateApiLayerIns
 
     XrInstance attempt = *instance;
     const XrResult result = next(&extended, &nextCreateInfo, &attempt);
-    if (result != XR_ERROR_EXTENSION_NOT_PRESENT) {
-        *timeConversion = XR_SUCCEEDED(result);
+    if (XR_SUCCEEDED(result)) {
+        *timeConversion = true;
         *instance = attempt;
         return result;
     }
+    // Whatever the refusal (a runtime or layer below may not say EXTENSION_NOT_PRESENT), the
+    // option must not cost the application its instance: ask again exactly as it asked.
     return next(&application, &nextCreateInfo, instance);
 }

@@ -64,3 +64,13 @@ XrResult DestroySpaceForgettingViews(MocapTracker& tracker, PFN_xrDestroySpace n
     }
     return result;
 }
+
+XrResult DestroySessionForgettingViews(MocapTracker& tracker, PFN_xrDestroySession next,
+                                       XrSession session) {
+    const XrResult result = next(session);
+    // OpenXR destroys the session's spaces with it, without an xrDestroySpace each.
+    if (XR_SUCCEEDED(result)) {
+        tracker.viewSpaces.RemoveSession(session);
+    }
+    return result;
+}

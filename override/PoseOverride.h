@@ -37,3 +37,5 @@ XrResult LocateSpaceAtTrackedPose(MocapTracker& tracker, PFN_xrLocateSpace next,
                                   DisplayClock clock = nullptr);
 
 XrResult DestroySpaceForgettingViews(MocapTracker& tracker, PFN_xrDestroySpace next, XrSpace space);
+XrResult DestroySessionForgettingViews(MocapTracker& tracker, PFN_xrDestroySession next,
+                                       XrSession session);

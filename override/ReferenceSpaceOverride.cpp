@@ -1,12 +1,27 @@
 #include <chrono>
 #include <thread>
 
+#include "log/LogLine.h"
 #include "log/LogOutput.h"
 #include "override/PoseOverride.h"
 
 namespace {
 
 constexpr int kMaxWaits = 50;
+
+// A handle the runtime hands out again must not keep what an earlier space of that handle was.
+void KeepViewSpace(MocapTracker& tracker, XrSession session, XrSpace space,
+                   const XrReferenceSpaceCreateInfo& createInfo) {
+    if (createInfo.referenceSpaceType != XR_REFERENCE_SPACE_TYPE_VIEW) {
+        tracker.viewSpaces.Remove(space);
+        return;
+    }
+    if (!tracker.viewSpaces.Add(space, session, createInfo.poseInReferenceSpace) &&
+        tracker.viewSpaces.TakeFullNotice()) {
+        LogLine() << "Tracked VIEW spaces: all " << ViewSpaceSet::kCapacity
+                  << " are in use; further VIEW spaces keep the runtime's poses.\n";
+    }
+}
 
 }  // namespace
 
@@ -47,9 +62,8 @@ XrResult CreateReferenceSpaceAtTrackedPose(MocapTracker& tracker, PFN_xrCreateRe
     replaced.poseInReferenceSpace.position = flipped.position;
     const XrResult result = next(session, &replaced, space);
     if (XR_SUCCEEDED(result) && space != nullptr &&
-        createInfo->referenceSpaceType == XR_REFERENCE_SPACE_TYPE_VIEW &&
         tracker.options.trackedViewSpace.load(std::memory_order_relaxed)) {
-        tracker.viewSpaces.Add(*space, createInfo->poseInReferenceSpace);
+        KeepViewSpace(tracker, session, *space, *createInfo);
     }
     return result;
 }

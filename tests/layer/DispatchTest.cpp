@@ -3,7 +3,8 @@
 
 #include "LayerFixture.h"
 #include "layer/FrameworkHooks.h"
-#include "override/PoseHooks.h"
+#include "layer/PoseHooks.h"
+#include "tracking/MocapTracker.h"
 
 namespace {
 
@@ -150,6 +151,16 @@ TEST_F(DispatchTest, PoseHooksCallNothingOnceTheInstanceIsDestroyed) {
     }
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << "no layer object is not an error";
     EXPECT_EQ(Fake().endFrameCalls, std::vector<int>{1});
+}
+
+TEST_F(DispatchTest, DestroyingTheInstanceForgetsItsViewSpaces) {
+    const XrInstance instance = CreateInstance();
+    const XrSpace view = reinterpret_cast<XrSpace>(0x1000);
+    ViewSpaceSet& viewSpaces = MocapTracker::Instance().viewSpaces;
+    ASSERT_TRUE(viewSpaces.Add(view, reinterpret_cast<XrSession>(0x5E1), {{0, 0, 0, 1}, {}}));
+
+    ASSERT_EQ(HookDestroyInstance(instance), XR_SUCCESS);
+    EXPECT_FALSE(viewSpaces.Find(view)) << "the next instance's runtime may hand out 0x1000 again";
 }
 
 }  // namespace

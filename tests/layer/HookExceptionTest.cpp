@@ -8,7 +8,7 @@
 #include <string>
 
 #include "LayerFixture.h"
-#include "override/PoseHooks.h"
+#include "layer/PoseHooks.h"
 
 namespace {
 

@@ -1,5 +1,6 @@
 #include <array>
 #include <string>
+#include <utility>
 
 #include "FakeRuntime.h"
 #include "OverrideFixture.h"
@@ -30,15 +31,26 @@ XrResult XRAPI_CALL RuntimeLocateSpace(XrSpace, XrSpace, XrTime, XrSpaceLocation
     return XR_SUCCESS;
 }
 
+XrResult destroyResult = XR_SUCCESS;  // what the runtime answers to xrDestroySpace and -Session
+
 XrResult XRAPI_CALL RuntimeDestroySpace(XrSpace space) {
     destroyedSpaces.push_back(space);
-    return XR_SUCCESS;
+    return destroyResult;
 }
+
+XrResult XRAPI_CALL RuntimeDestroySession(XrSession) {
+    return destroyResult;
+}
+
+// A handle the runtime hands out once more, as runtimes do with the handles of destroyed objects;
+// null: a new one.
+XrSpace reusedHandle = XR_NULL_HANDLE;
 
 XrResult XRAPI_CALL RuntimeCreateSpace(XrSession, const XrReferenceSpaceCreateInfo*,
                                        XrSpace* space) {
     static uintptr_t next = 0x100;
-    *space = reinterpret_cast<XrSpace>(next++);
+    *space = reusedHandle != XR_NULL_HANDLE ? std::exchange(reusedHandle, XR_NULL_HANDLE)
+                                            : reinterpret_cast<XrSpace>(next++);
     return XR_SUCCESS;
 }
 
@@ -52,6 +64,14 @@ bool NoConversion(XrTime, double*) {
     return false;
 }
 
+const XrSession kSession = reinterpret_cast<XrSession>(0x5E1);
+const XrSession kLaterSession = reinterpret_cast<XrSession>(0x5E2);
+
+// The head 1 m in front of the worked example's head: yaw +10 turns (0, 0, -1) to
+// (-sin 10, 0, -cos 10).
+constexpr XrVector3f kOneMetreAhead{kHeadPosition.x - 0.1736482f, 1.5f,
+                                    kHeadPosition.z - 0.9848078f};
+
 class OptionsOverrideTest : public OverrideFixture {
 protected:
     void SetUp() override {
@@ -61,6 +81,8 @@ protected:
         FakeRuntime::Current().locatedPoses[1] = {kYaw10, {0.035f, 1.7f, 0}};
         views.fill({XR_TYPE_VIEW});
         destroyedSpaces.clear();
+        destroyResult = XR_SUCCESS;
+        reusedHandle = XR_NULL_HANDLE;
         Track({1, 1.5f, 2}, kYaw30Q);
         tracker.lastHeadsetFrameTime = platform::MonotonicSeconds();
     }
@@ -72,13 +94,14 @@ protected:
                                         &state, 2, &count, views.data(), clock);
     }
 
-    XrSpace CreateSpace(XrReferenceSpaceType type, const XrVector3f& offset = {0, 0, 0}) {
+    XrSpace CreateSpace(XrReferenceSpaceType type, const XrVector3f& offset = {0, 0, 0},
+                        XrSession session = kSession) {
         XrReferenceSpaceCreateInfo info{XR_TYPE_REFERENCE_SPACE_CREATE_INFO};
         info.referenceSpaceType = type;
         info.poseInReferenceSpace = {kIdentityQ, offset};
         XrSpace space = XR_NULL_HANDLE;
         EXPECT_EQ(CreateReferenceSpaceAtTrackedPose(
-                      tracker, &RuntimeCreateSpace, [] {}, XR_NULL_HANDLE, &info, &space),
+                      tracker, &RuntimeCreateSpace, [] {}, session, &info, &space),
                   XR_SUCCESS);
         return space;
     }
@@ -211,6 +234,118 @@ TEST_F(OptionsOverrideTest, WithTheOptionOffViewSpacesKeepTheRuntimesPoses) {
     testing::internal::GetCapturedStdout();
     ExpectPoseNear(LocateSpace(view, local).pose, kRuntimeSpacePose.orientation,
                    kRuntimeSpacePose.position);
+}
+
+// How a VIEW space ends, and what the runtime then makes of its handle.
+enum class EndedBy { DestroySpace, DestroySession, DestroyInstance };
+
+struct ReuseCase {
+    const char* name;
+    EndedBy endedBy;
+    XrReferenceSpaceType reusedAs;
+};
+
+class ViewSpaceReuse : public OptionsOverrideTest, public testing::WithParamInterface<ReuseCase> {
+protected:
+    void End(EndedBy endedBy, XrSpace view) {
+        switch (endedBy) {
+            case EndedBy::DestroySpace:
+                EXPECT_EQ(DestroySpaceForgettingViews(tracker, &RuntimeDestroySpace, view),
+                          XR_SUCCESS);
+                break;
+            case EndedBy::DestroySession:
+                EXPECT_EQ(DestroySessionForgettingViews(tracker, &RuntimeDestroySession, kSession),
+                          XR_SUCCESS);
+                break;
+            case EndedBy::DestroyInstance:
+                // What the instance's destroy hook does; a dispatch test checks it does so.
+                tracker.viewSpaces.Clear();
+                break;
+        }
+    }
+};
+
+TEST_P(ViewSpaceReuse, AReusedHandleIsWhatItWasCreatedAsNow) {
+    const ReuseCase& c = GetParam();
+    tracker.options.trackedViewSpace = true;
+    testing::internal::CaptureStdout();
+    const XrSpace view = CreateSpace(XR_REFERENCE_SPACE_TYPE_VIEW);
+    ASSERT_EQ(Locate(), XR_SUCCESS);
+    End(c.endedBy, view);
+
+    reusedHandle = view;
+    const XrSpace reused = CreateSpace(c.reusedAs, {0, 0, -1}, kLaterSession);
+    const XrSpace local = CreateSpace(XR_REFERENCE_SPACE_TYPE_LOCAL, {0, 0, 0}, kLaterSession);
+    testing::internal::GetCapturedStdout();
+    ASSERT_EQ(reused, view);
+
+    const XrSpaceLocation located = LocateSpace(reused, local);
+    if (c.reusedAs == XR_REFERENCE_SPACE_TYPE_VIEW) {
+        ExpectPoseNear(located.pose, kYaw10, kOneMetreAhead, 2e-5f);
+    } else {
+        ExpectPoseNear(located.pose, kRuntimeSpacePose.orientation, kRuntimeSpacePose.position);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ViewSpaceReuse,
+    testing::Values(ReuseCase{"SpaceDestroyedReusedAsLocal", EndedBy::DestroySpace,
+                              XR_REFERENCE_SPACE_TYPE_LOCAL},
+                    ReuseCase{"SpaceDestroyedReusedAsView", EndedBy::DestroySpace,
+                              XR_REFERENCE_SPACE_TYPE_VIEW},
+                    ReuseCase{"SessionDestroyedReusedAsLocal", EndedBy::DestroySession,
+                              XR_REFERENCE_SPACE_TYPE_LOCAL},
+                    ReuseCase{"SessionDestroyedReusedAsView", EndedBy::DestroySession,
+                              XR_REFERENCE_SPACE_TYPE_VIEW},
+                    ReuseCase{"InstanceDestroyedReusedAsLocal", EndedBy::DestroyInstance,
+                              XR_REFERENCE_SPACE_TYPE_LOCAL},
+                    ReuseCase{"InstanceDestroyedReusedAsView", EndedBy::DestroyInstance,
+                              XR_REFERENCE_SPACE_TYPE_VIEW}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(OptionsOverrideTest, ARefusedDestroyLeavesTheViewSpaceTracked) {
+    tracker.options.trackedViewSpace = true;
+    testing::internal::CaptureStdout();
+    const XrSpace view = CreateSpace(XR_REFERENCE_SPACE_TYPE_VIEW);
+    const XrSpace local = CreateSpace(XR_REFERENCE_SPACE_TYPE_LOCAL);
+    ASSERT_EQ(Locate(), XR_SUCCESS);
+    testing::internal::GetCapturedStdout();
+
+    destroyResult = XR_ERROR_HANDLE_INVALID;
+    EXPECT_EQ(DestroySpaceForgettingViews(tracker, &RuntimeDestroySpace, view),
+              XR_ERROR_HANDLE_INVALID);
+    EXPECT_EQ(DestroySessionForgettingViews(tracker, &RuntimeDestroySession, kSession),
+              XR_ERROR_HANDLE_INVALID);
+    ExpectPoseNear(LocateSpace(view, local).pose, kYaw10, kHeadPosition);
+}
+
+TEST_F(OptionsOverrideTest, AFullTableIsSaidOnceAndFreedWithItsSession) {
+    tracker.options.trackedViewSpace = true;
+    testing::internal::CaptureStdout();
+    const XrSpace local = CreateSpace(XR_REFERENCE_SPACE_TYPE_LOCAL, {0, 0, 0}, kLaterSession);
+    for (size_t i = 0; i < ViewSpaceSet::kCapacity; ++i) {
+        CreateSpace(XR_REFERENCE_SPACE_TYPE_VIEW);
+    }
+    ASSERT_EQ(Locate(), XR_SUCCESS);
+    const std::string beforeFull = testing::internal::GetCapturedStdout();
+
+    testing::internal::CaptureStdout();
+    const XrSpace untracked = CreateSpace(XR_REFERENCE_SPACE_TYPE_VIEW);
+    CreateSpace(XR_REFERENCE_SPACE_TYPE_VIEW);
+    const std::string full = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(beforeFull.find("Tracked VIEW spaces"), std::string::npos);
+    EXPECT_EQ(full,
+              "Tracked VIEW spaces: all 64 are in use; further VIEW spaces keep the runtime's "
+              "poses.\n")
+        << "said once, for the first space that did not fit";
+    ExpectPoseNear(LocateSpace(untracked, local).pose, kRuntimeSpacePose.orientation,
+                   kRuntimeSpacePose.position);
+
+    ASSERT_EQ(DestroySessionForgettingViews(tracker, &RuntimeDestroySession, kSession), XR_SUCCESS);
+    testing::internal::CaptureStdout();
+    const XrSpace later = CreateSpace(XR_REFERENCE_SPACE_TYPE_VIEW, {0, 0, -1}, kLaterSession);
+    testing::internal::GetCapturedStdout();
+    ExpectPoseNear(LocateSpace(later, local).pose, kYaw10, kOneMetreAhead, 2e-5f);
 }
 
 }  // namespace

@@ -86,7 +86,7 @@ void ReportOptions(const IniFile& ini, Report& report) {
         std::string heading;
         std::getline(lines, heading);
         CheckLine& line = report.Add(kSection, "options", Verdict::kInfo,
-                                     "options on, beyond the specified behaviour:");
+                                     "options on, beyond the standard behaviour:");
         for (std::string detail; std::getline(lines, detail);) {
             line.details.push_back(detail.substr(detail.find_first_not_of(' ')));
         }

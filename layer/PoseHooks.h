@@ -2,6 +2,9 @@
 
 #include <openxr/openxr.h>
 
+// The C shells of the pose hooks: each binds its logic in override/ to the process-wide tracker
+// and to the next element of the current layer object.
+
 // The three hooks that change what the application and the compositor see.
 XrResult XRAPI_CALL HookCreateReferenceSpace(XrSession session,
                                              const XrReferenceSpaceCreateInfo* createInfo,
@@ -15,3 +18,4 @@ XrResult XRAPI_CALL HookEndFrame(XrSession session, const XrFrameEndInfo* frameE
 XrResult XRAPI_CALL HookLocateSpace(XrSpace space, XrSpace baseSpace, XrTime time,
                                     XrSpaceLocation* location);
 XrResult XRAPI_CALL HookDestroySpace(XrSpace space);
+XrResult XRAPI_CALL HookDestroySession(XrSession session);

@@ -1,4 +1,4 @@
-#include "override/PoseHooks.h"
+#include "layer/PoseHooks.h"
 
 #include "layer/DisplayClock.h"
 #include "layer/ExceptionGuard.h"
@@ -75,5 +75,16 @@ XrResult XRAPI_CALL HookDestroySpace(XrSpace space) {
             return XR_ERROR_RUNTIME_FAILURE;
         }
         return DestroySpaceForgettingViews(MocapTracker::Instance(), function, space);
+    });
+}
+
+XrResult XRAPI_CALL HookDestroySession(XrSession session) {
+    static NextFunction<PFN_xrDestroySession> next("xrDestroySession");
+    return CallGuarded(XR_ERROR_RUNTIME_FAILURE, [&] {
+        const auto function = next.Get();
+        if (function == nullptr) {
+            return XR_ERROR_RUNTIME_FAILURE;
+        }
+        return DestroySessionForgettingViews(MocapTracker::Instance(), function, session);
     });
 }
