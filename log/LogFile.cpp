@@ -90,8 +90,7 @@ void LogFile::Flush() {
 }
 
 bool LogFile::Rotate() {
-    std::fflush(file_);
-    // Renamed while still open and locked, so that no other process takes the name meanwhile.
+    // Renamed while still open and locked, so that the lines so far never get a second writer.
     const std::string older = path_ + ".1";
     std::error_code error;
     std::filesystem::rename(path_, older, error);

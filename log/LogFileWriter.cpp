@@ -79,8 +79,8 @@ bool LogFileWriter::Drain() {
 }
 
 bool LogFileWriter::DrainAtExit() {
-    stop_.store(true);
-    // The writer thread may be in the middle of a drain, which exit would cut short.
+    // The writer thread may be in the middle of a drain, which exit would cut short. It is left
+    // running: a drain it starts after this one has only lines queued later.
     const auto until = std::chrono::steady_clock::now() + kExitWait;
     while (!Drain()) {
         if (std::chrono::steady_clock::now() >= until) {
