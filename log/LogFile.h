@@ -4,10 +4,16 @@
 #include <cstdio>
 #include <string>
 
-// The log file on disk: tarvex_tracking.log in the folder asked for, or in the system's temporary
-// folder when that one cannot be written. It stays below a size cap: when the next write would
-// pass it, the file becomes tarvex_tracking.log.1 (replacing an older one) and a new file starts,
-// so a long session keeps its most recent lines and never fills the disk.
+// The log file on disk, in the folder asked for, or in the system's temporary folder when that one
+// cannot be written. Its name is tarvex_tracking.log for the one process that holds the lock on
+// that file; another process that logs into the same folder at the same time writes
+// tarvex_tracking.<process id>.log instead, so that each file has one writer that knows its size.
+//
+// It stays below a size cap: when the next write would pass it, the file is renamed to its name
+// with ".1" added (replacing an older one) and a new file starts, so a long session keeps its most
+// recent lines and never fills the disk. When the rename fails (a read-only folder, a file
+// another program holds), the lines go on in the same file up to twice the cap, the renaming is
+// tried again now and then, and at that bound a last line says so and the file takes no more.
 class LogFile {
 public:
     static constexpr const char* kFileName = "tarvex_tracking.log";
@@ -27,11 +33,16 @@ public:
     void Flush();
 
 private:
-    bool OpenAt(const std::string& path);
-    void Rotate();
+    bool OpenInFolder(const std::string& folder);
+    void Take(std::FILE* file, std::string path);
+    bool Rotate();
+    void StopAtHardBound();
 
     uint64_t capBytes_;
     std::FILE* file_ = nullptr;
     std::string path_;
     uint64_t size_ = 0;
+    // After a failed rotation, the size at which it is tried again.
+    uint64_t nextRotation_ = 0;
+    bool stopped_ = false;
 };

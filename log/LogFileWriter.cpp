@@ -10,10 +10,12 @@
 namespace {
 
 constexpr auto kWritePeriod = std::chrono::milliseconds(50);
+constexpr auto kExitWait = std::chrono::seconds(1);
+constexpr auto kExitPoll = std::chrono::milliseconds(1);
 
 // Writes the process-wide writer's last lines at exit, without destroying it.
 struct ExitDrain {
-    ~ExitDrain() { LogFileWriter::Instance().Drain(); }
+    ~ExitDrain() { LogFileWriter::Instance().DrainAtExit(); }
 };
 
 }  // namespace
@@ -73,6 +75,19 @@ bool LogFileWriter::Drain() {
         }
     }
     draining_.store(false, std::memory_order_release);
+    return true;
+}
+
+bool LogFileWriter::DrainAtExit() {
+    // The writer thread may be in the middle of a drain, which exit would cut short. It is left
+    // running: a drain it starts after this one has only lines queued later.
+    const auto until = std::chrono::steady_clock::now() + kExitWait;
+    while (!Drain()) {
+        if (std::chrono::steady_clock::now() >= until) {
+            return false;
+        }
+        std::this_thread::sleep_for(kExitPoll);
+    }
     return true;
 }
 

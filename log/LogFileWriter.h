@@ -37,6 +37,11 @@ public:
     // interrupted at process exit). Returns false when it had to leave it to that one.
     bool Drain();
 
+    // For the process's exit, which ends the writer thread wherever it is: waits up to a second
+    // for a drain that thread is running, then writes what is left. False when the wait ran out
+    // (a writer thread ended in the middle of a drain never finishes it).
+    bool DrainAtExit();
+
 private:
     void Run();
 

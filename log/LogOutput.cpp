@@ -5,7 +5,12 @@
 #include "log/LogFileWriter.h"
 
 void WriteLogOutput(const char* data, size_t size) noexcept {
-    std::cout.write(data, static_cast<std::streamsize>(size));
+    try {
+        std::cout.write(data, static_cast<std::streamsize>(size));
+    } catch (...) {
+        // The application may have asked std::cout to throw when it fails: a log line must not
+        // end it. The stream keeps its error state for the application to see.
+    }
     LogFileWriter::Instance().Queue().Push(data, size);
 }
 

@@ -19,7 +19,9 @@ public:
     LogQueue(const LogQueue&) = delete;
     LogQueue& operator=(const LogQueue&) = delete;
 
-    // Queues the text, in as many slots as it needs; the pieces that do not fit are dropped.
+    // Queues the text in as many slots as it needs, taken next to each other so that no other
+    // thread's text comes between its pieces. Text that does not fit whole is dropped, and its
+    // pieces counted.
     void Push(const char* data, size_t size) noexcept;
 
     // The single consumer: hands the oldest queued piece to sink(data, size). False when empty.
@@ -46,7 +48,8 @@ private:
         char text[kSlotText];
     };
 
-    bool PushPiece(const char* data, size_t size) noexcept;
+    // Takes `count` free slots in a row for this producer; false when the queue has no room.
+    bool Reserve(size_t count, size_t* first) noexcept;
 
     Slot slots_[kSlots];
     alignas(64) std::atomic<size_t> enqueue_{0};

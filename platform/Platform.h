@@ -38,6 +38,19 @@ extern const char kPathSeparator;
 // operating system refused; the caller carries on regardless.
 bool PinOwnModule();
 
+// Opens a file for appending, creating it when missing and never truncating it. Other processes
+// may read it, append to it and rename it while it is open, and programs this process starts do
+// not inherit it. Null when it cannot be opened.
+std::FILE* OpenFileForAppend(const std::string& path);
+
+// Takes an exclusive lock on the open file without waiting: advisory, so that it binds only those
+// who ask for it and leaves the content readable, and held until the file is closed. False when
+// another open file holds it.
+bool TryLockFile(std::FILE* file);
+
+// Whether `path` still names the open file, which may have been renamed since it was opened.
+bool IsFileAtPath(std::FILE* file, const std::string& path);
+
 // The process's id, and the local date and time as "YYYY-MM-DD hh:mm:ss", for the log file.
 unsigned long ProcessId();
 std::string LocalTimeText();

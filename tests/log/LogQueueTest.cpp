@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <map>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -43,6 +45,66 @@ TEST(LogQueueTest, AFullQueueDropsAndCountsWhatDoesNotFitThenTakesTextAgain) {
     EXPECT_EQ(popped, LogQueue::kSlots);
     queue.Push("after\n", 6);
     EXPECT_EQ(PopAll(queue), "after\n");
+}
+
+// A text that needs more slots than are free is dropped whole, not cut.
+TEST(LogQueueTest, ALongTextThatDoesNotFitIsDroppedWholeAndFitsOnceThereIsRoom) {
+    LogQueue queue;
+    for (size_t i = 0; i < LogQueue::kSlots - 2; ++i) {
+        queue.Push("x", 1);
+    }
+    const std::string longLine(LogQueue::kSlotText * 2 + 1, 'L');  // three slots
+    queue.Push(longLine.data(), longLine.size());
+    EXPECT_EQ(queue.TakeDropped(), 3u) << "its pieces are counted";
+    EXPECT_EQ(PopAll(queue), std::string(LogQueue::kSlots - 2, 'x'));
+
+    queue.Push(longLine.data(), longLine.size());
+    EXPECT_EQ(PopAll(queue), longLine);
+    EXPECT_EQ(queue.TakeDropped(), 0u);
+}
+
+// Threads that log lines longer than a slot at the same time: no line has another's text inside.
+TEST(LogQueueTest, LongLinesFromTwoThreadsAtOnceComeOutWhole) {
+    LogQueue queue;
+    constexpr int kLinesEach = 3000;
+    constexpr size_t kLength = LogQueue::kSlotText * 2 + 100;
+    std::atomic<int> running{2};
+    std::vector<std::thread> producers;
+    for (const char fill : {'a', 'b'}) {
+        producers.emplace_back([&, fill] {
+            for (int i = 0; i < kLinesEach; ++i) {
+                std::string line = std::string(1, fill) + std::to_string(i) + ':';
+                line.resize(kLength, fill);
+                line += '\n';
+                queue.Push(line.data(), line.size());
+            }
+            running.fetch_sub(1);
+        });
+    }
+    std::string text;
+    const auto take = [&](const char* data, size_t size) { text.append(data, size); };
+    while (running.load() > 0) {
+        queue.PopInto(take);
+    }
+    while (queue.PopInto(take)) {
+    }
+    for (auto& producer : producers) {
+        producer.join();
+    }
+
+    std::map<std::string, int> seen;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        const char fill = line.front();
+        ASSERT_EQ(line.size(), kLength) << line;
+        ASSERT_EQ(line.find_first_not_of(fill, line.find(':') + 1), std::string::npos) << line;
+        ++seen[line.substr(0, line.find(':'))];
+    }
+    EXPECT_EQ(seen.size() * 3 + queue.TakeDropped(), static_cast<size_t>(2 * kLinesEach * 3))
+        << "every line arrives or is counted as dropped";
+    for (const auto& [line, count] : seen) {
+        ASSERT_EQ(count, 1) << line;
+    }
 }
 
 // Several threads log while the writer drains: every line arrives once, whole. Runs in the
