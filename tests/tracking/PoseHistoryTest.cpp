@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstddef>
+#include <cstdio>
+#include <thread>
 #include <vector>
 
 #include "tracking/PoseHistory.h"
@@ -97,6 +100,69 @@ TEST(PoseHistoryTest, AReaderOvertakenOnEveryAttemptGivesUpAndSaysSo) {
         &overtaking);
     EXPECT_FALSE(read);
     EXPECT_EQ(overtaking.pauses, SequenceLatch::kReadAttempts);
+}
+
+// The frame thread appending as fast as it can while two threads read: every read that succeeds
+// holds whole samples of consecutive appends, never older than a read before it.
+TEST(PoseHistoryTest, ReadsStayWholeWhileAppendsRun) {
+    constexpr int kAppends = 200000;
+    PoseHistory history;
+    std::atomic<bool> done{false};
+    std::atomic<int> readersStarted{0};
+    struct ReaderResult {
+        int reads = 0;
+        int overtaken = 0;
+        int broken = 0;  // mixed samples, a gap between samples, or a newest older than before
+    };
+    ReaderResult results[2];
+    const auto readOnce = [&](ReaderResult& result, double& newestSeen) {
+        PoseHistory::Snapshot snapshot;
+        if (!history.Read(&snapshot)) {
+            ++result.overtaken;
+            return;
+        }
+        ++result.reads;
+        for (size_t i = 0; i < snapshot.count; ++i) {
+            const PoseSample& sample = snapshot.samples[i];
+            const auto v = static_cast<float>(sample.time);
+            const bool whole = sample.arrival == sample.time + 0.5 && sample.position.x == v &&
+                               sample.position.z == v && sample.orientation.x == v &&
+                               sample.orientation.w == v;
+            const bool consecutive = i == 0 || sample.time == snapshot.samples[i - 1].time + 1.0;
+            result.broken += whole && consecutive ? 0 : 1;
+        }
+        if (snapshot.count > 0) {
+            const double newest = snapshot.samples[snapshot.count - 1].time;
+            result.broken += newest < newestSeen ? 1 : 0;
+            newestSeen = newest;
+        }
+    };
+    const auto read = [&](ReaderResult& result) {
+        double newestSeen = 0.0;
+        readOnce(result, newestSeen);
+        readersStarted.fetch_add(1);
+        while (!done.load(std::memory_order_relaxed)) {
+            readOnce(result, newestSeen);
+        }
+    };
+    std::thread readers[2] = {std::thread(read, std::ref(results[0])),
+                              std::thread(read, std::ref(results[1]))};
+    // Both readers have read once before the first append, so that neither can miss the run.
+    while (readersStarted.load() < 2) {
+        std::this_thread::yield();
+    }
+    for (int n = 1; n <= kAppends; ++n) {
+        history.Append(Sample(n));
+    }
+    done.store(true);
+    for (std::thread& reader : readers) {
+        reader.join();
+    }
+    for (const ReaderResult& result : results) {
+        EXPECT_GT(result.reads, 0);
+        EXPECT_EQ(result.broken, 0);
+        std::printf("reads %d, overtaken %d\n", result.reads, result.overtaken);
+    }
 }
 
 }  // namespace
