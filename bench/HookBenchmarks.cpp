@@ -120,9 +120,11 @@ void SetOptions(Options options) {
     if (on) {
         const double now = platform::MonotonicSeconds();
         for (int i = 7; i >= 0; --i) {
-            tracker.poseHistory.Append({now - i / 240.0,
+            const double captured = now - i / 240.0;
+            tracker.poseHistory.Append({captured,
                                         {1.0f - 0.001f * static_cast<float>(i), 1.5f, 2},
-                                        {0, 0.2588190f, 0, 0.9659258f}});
+                                        {0, 0.2588190f, 0, 0.9659258f},
+                                        captured});
         }
         tracker.lastHeadsetFrameTime = now;
         tracker.viewSpaces.Add(kViewSpace, XR_NULL_HANDLE, {{0, 0, 0, 1}, {0, 0, 0}});

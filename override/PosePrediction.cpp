@@ -1,7 +1,9 @@
 #include "override/PosePrediction.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstddef>
 
 namespace {
 
@@ -65,6 +67,48 @@ struct LineFit {
     }
 };
 
+// Capture differences over this many typical spacings are a gap: a missing frame or more.
+constexpr double kGapSpacings = 1.5;
+// Prediction is full while the stream has been silent for under this many spacings, and fades
+// over one more.
+constexpr double kFullSpacings = 2.0;
+// The least silence in which prediction stays full, and the least time it fades over: a frame
+// late by a few milliseconds on a loaded machine must not snap a 240 Hz head back.
+constexpr double kSilenceFloorSeconds = 0.025;
+
+// The typical time between captures: the lower median of the positive differences, which frames
+// missing here and there do not move. Zero without two distinct capture times.
+double TypicalSpacing(const PoseHistory::Snapshot& history) {
+    std::array<double, PoseHistory::kCapacity> differences{};
+    size_t count = 0;
+    for (size_t i = 1; i < history.count; ++i) {
+        const double difference = history.samples[i].time - history.samples[i - 1].time;
+        if (difference > 0.0) {
+            differences[count++] = difference;
+        }
+    }
+    if (count == 0) {
+        return 0.0;
+    }
+    const auto lowerMedian = differences.begin() + static_cast<std::ptrdiff_t>((count - 1) / 2);
+    std::nth_element(differences.begin(), lowerMedian,
+                     differences.begin() + static_cast<std::ptrdiff_t>(count));
+    return *lowerMedian;
+}
+
+// How much of the prediction applies after `silence` seconds without a frame: 1, then falling
+// linearly to 0, which it reaches by maxGap at the latest.
+double PredictionWeight(double silence, double spacing, double maxGap) {
+    const double fade = std::max(spacing, kSilenceFloorSeconds);
+    const double end =
+        std::min(std::max(kFullSpacings * spacing, kSilenceFloorSeconds) + fade, maxGap);
+    const double start = std::max(0.0, end - fade);
+    if (end <= start) {
+        return 0.0;
+    }
+    return std::clamp((end - silence) / (end - start), 0.0, 1.0);
+}
+
 }  // namespace
 
 PoseSample PredictPose(const PoseHistory::Snapshot& history, double target, double now,
@@ -74,15 +118,15 @@ PoseSample PredictPose(const PoseHistory::Snapshot& history, double target, doub
     }
     const size_t newestIndex = history.count - 1;
     const PoseSample& newest = history.samples[newestIndex];
-    if (now - newest.time > limits.maxGap) {
-        return newest;
-    }
+    const double spacing = TypicalSpacing(history);
+    const double gapLimit = std::min(kGapSpacings * spacing, limits.maxGap);
     size_t first = newestIndex;
     while (first > 0 && history.samples[first].time - history.samples[first - 1].time > 0.0 &&
-           history.samples[first].time - history.samples[first - 1].time <= limits.maxGap) {
+           history.samples[first].time - history.samples[first - 1].time <= gapLimit) {
         --first;
     }
-    if (first == newestIndex) {
+    const double weight = PredictionWeight(now - newest.arrival, spacing, limits.maxGap);
+    if (first == newestIndex || weight <= 0.0) {
         return newest;
     }
 
@@ -100,12 +144,17 @@ PoseSample PredictPose(const PoseHistory::Snapshot& history, double target, doub
         rotation.Add(t, Log(Multiply(Widen(sample.orientation), newestInverse)));
     }
 
+    // A fading prediction goes only part of the way from the newest pose: the head never jumps.
     const Vector p = position.At(at);
-    const Quaternion q = Multiply(Exp(rotation.At(at)), Widen(newest.orientation));
-    PoseSample predicted;
+    const Vector r = rotation.At(at);
+    const Quaternion q =
+        Multiply(Exp({r.x * weight, r.y * weight, r.z * weight}), Widen(newest.orientation));
+    PoseSample predicted = newest;
     predicted.time = newest.time + at;
-    predicted.position = {static_cast<float>(p.x), static_cast<float>(p.y),
-                          static_cast<float>(p.z)};
+    predicted.position = {
+        static_cast<float>(newest.position.x + weight * (p.x - newest.position.x)),
+        static_cast<float>(newest.position.y + weight * (p.y - newest.position.y)),
+        static_cast<float>(newest.position.z + weight * (p.z - newest.position.z))};
     predicted.orientation = {static_cast<float>(q.x), static_cast<float>(q.y),
                              static_cast<float>(q.z), static_cast<float>(q.w)};
     return predicted;

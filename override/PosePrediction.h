@@ -3,8 +3,10 @@
 #include "tracking/PoseHistory.h"
 
 struct PredictionLimits {
-    double maxHorizon;  // seconds past the newest sample that a prediction may reach
-    double maxGap;      // seconds between samples (or since the newest) that break the stream
+    double maxHorizon;  // seconds past the newest sample's capture that a prediction may reach
+    // The longest silence, between two captures or since the newest frame arrived, that
+    // prediction reaches across, whatever the stream's rate.
+    double maxGap;
 };
 
 // The headset pose at `target` (monotonic seconds), from the newest samples: a least-squares line
@@ -12,8 +14,15 @@ struct PredictionLimits {
 // vectors relative to the newest orientation), evaluated at the target. A line over several
 // samples rather than the last two keeps the capture's jitter from being magnified.
 //
-// The newest pose is returned unchanged when fewer than two samples form such a run, or when the
-// newest sample is older than maxGap at `now`: the stream has stopped, and nothing is known of
-// the head's motion since. The target is clamped to [newest, newest + maxHorizon].
+// Limits follow the stream's own spacing, the typical time between its captures (the lower median
+// of the differences), so that any rate and any latency predict alike:
+// - a gap is a missing frame or more (captures more than 1.5 spacings apart, or more than maxGap);
+//   the run ends there, and fewer than two samples in it give the newest pose unchanged;
+// - the silence counts from the newest frame's arrival, not its capture, as the stream's latency
+//   is no silence: prediction is full while it is under max(2 spacings, 25 ms), then fades
+//   linearly to the newest pose over max(1 spacing, 25 ms), gone by maxGap at the latest. The
+//   25 ms floor keeps a frame late on a loaded machine at high rates from snapping the head back,
+//   and the fade keeps the head from jumping when the stream stops.
+// The target is clamped to [newest capture, newest capture + maxHorizon].
 PoseSample PredictPose(const PoseHistory::Snapshot& history, double target, double now,
                        const PredictionLimits& limits);

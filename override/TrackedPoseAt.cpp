@@ -5,9 +5,10 @@
 
 namespace {
 
-// Samples further apart than this, or a newest sample older than this, mean the stream stopped:
-// prediction does not reach across.
-constexpr double kStreamGapSeconds = 0.030;
+// Prediction follows the stream's own spacing (PredictPose), but never reaches across more than
+// this without frames, whatever the rate: by then the head may have done anything. At 30 Hz the
+// fade after a stop ends just here; streams slower than 10 Hz are not predicted.
+constexpr double kMaxGapSeconds = 0.100;
 
 }  // namespace
 
@@ -21,15 +22,16 @@ HmdPose HmdPoseFor(MocapTracker& tracker, DisplayClock clock, XrTime time) {
     if (!clock(time, &target)) {
         return stored;
     }
-    const PoseHistory::Snapshot history = tracker.poseHistory.Read();
-    if (history.count == 0) {
+    // A history that frames overtook on every attempt: this once, the newest pose unpredicted.
+    PoseHistory::Snapshot history;
+    if (!tracker.poseHistory.Read(&history) || history.count == 0) {
         return stored;
     }
     const double maxHorizon =
         static_cast<double>(tracker.options.maxPredictionMs.load(std::memory_order_relaxed)) *
         0.001;
     const PoseSample predicted =
-        PredictPose(history, target, platform::MonotonicSeconds(), {maxHorizon, kStreamGapSeconds});
+        PredictPose(history, target, platform::MonotonicSeconds(), {maxHorizon, kMaxGapSeconds});
     return {predicted.position, predicted.orientation, true};
 }
 

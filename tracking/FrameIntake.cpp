@@ -57,8 +57,9 @@ void MocapTracker::OnFrame(const sFrameOfMocapData* frame) {
     StorePose(position, orientation);
     lastHeadsetFrameTime.store(arrival);
     if (options.predictDisplayTime.load(std::memory_order_relaxed)) {
-        // Prediction works from the capture times, not from when frames happened to arrive.
-        poseHistory.Append({arrival - age, position, orientation});
+        // Prediction places poses by their capture times, not by when frames happened to arrive;
+        // the arrival says how long the stream has been silent.
+        poseHistory.Append({arrival - age, position, orientation, arrival});
     }
     LogLine() << "Setting HMD pos to " << position.x << ", " << position.y << ", " << position.z
               << "\n";

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <string>
 
@@ -27,6 +28,10 @@ struct LayerOptions {
 };
 
 inline constexpr const char* kOptionsSection = "OPTIONS";
+// Every key the section knows; any other is ignored (UnknownOptionKeys.h).
+inline constexpr std::array<const char*, 5> kOptionKeys = {"predictdisplaytime", "maxpredictionms",
+                                                           "trackedviewspace", "trackinglossms",
+                                                           "submitruntimeviews"};
 
 // Reads the [OPTIONS] section; absent keys keep their defaults, absent section means all off.
 // Throws the reader's runtime error for a value of the wrong form, and std::runtime_error for one

@@ -45,7 +45,8 @@ public:
     // One watchdog pass at the given time; returns whether the loop pauses before the next.
     bool WatchdogPass(double now);
 
-    // The pose store. A reader always gets position and orientation of one frame.
+    // The pose store. A reader gets position and orientation of one frame without waiting; in the
+    // rare read that frames overtake on every attempt, no pose (valid false).
     HmdPose ReadPose() const;
     void StorePose(const XrVector3f& position, const XrQuaternionf& orientation);
     void SetPoseValid(bool valid);
@@ -74,13 +75,10 @@ public:
     std::thread watchdogThread;
     std::atomic<bool> watchdogStop{false};
     std::atomic<double> lastFrameTime{std::numeric_limits<double>::max()};
-    std::atomic<uint32_t> poseSequence{0};  // odd while the frame thread writes the pose
-    AtomicVector3 hmdPosition;
-    AtomicQuaternion hmdOrientation;
+    PoseStore poseStore;
     XrQuaternionf yawOffset{};         // published by yawOffsetComputed
     XrQuaternionf yawOffsetInverse{};  // published by yawOffsetComputed
     float ipd = 0.0f;
-    std::atomic<bool> hmdPoseValid{false};
     std::atomic<bool> initialised{false};
     std::atomic<bool> startupRunning{false};
     std::atomic<YawCapture> yawOffsetComputed{YawCapture::NotCaptured};

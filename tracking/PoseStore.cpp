@@ -1,49 +1,47 @@
-#include <atomic>
+#include "tracking/PoseStore.h"
 
 #include "tracking/MocapTracker.h"
 
-// A sequence counter over atomic components: the frame thread is the only writer once the
-// tracker has started, so the counter is odd exactly while a write is in progress and a reader
-// that saw the same even value before and after its copy has one frame's pose. The components
-// are stored with release and loaded with acquire (see PoseStore.h), which orders them against
-// the counter without fences.
-
-namespace {
-
-template <typename WriteComponents>
-void WriteSection(std::atomic<uint32_t>& sequence, WriteComponents write) {
-    const uint32_t start = sequence.load(std::memory_order_relaxed);
-    // Each component's release store publishes this odd value to a reader that sees it.
-    sequence.store(start + 1, std::memory_order_relaxed);
-    write();
-    sequence.store(start + 2, std::memory_order_release);
+void PoseStore::Store(const XrVector3f& position, const XrQuaternionf& orientation,
+                      SequenceLatch::Pause pause, void* context) {
+    latch_.Write(
+        [&](size_t index) {
+            Copy& copy = copies_[index];
+            copy.position.Store(position);
+            copy.orientation.Store(orientation);
+            copy.valid.store(true, std::memory_order_release);
+        },
+        pause, context);
 }
 
-}  // namespace
+void PoseStore::SetValid(bool valid) {
+    latch_.Write(
+        [&](size_t index) { copies_[index].valid.store(valid, std::memory_order_release); });
+}
+
+bool PoseStore::Read(HmdPose* pose, SequenceLatch::Pause pause, void* context) const {
+    return latch_.Read(
+        [&](size_t index) {
+            const Copy& copy = copies_[index];
+            *pose = {copy.position.Load(), copy.orientation.Load(),
+                     copy.valid.load(std::memory_order_acquire)};
+        },
+        pause, context);
+}
 
 HmdPose MocapTracker::ReadPose() const {
-    for (;;) {
-        const uint32_t before = poseSequence.load(std::memory_order_acquire);
-        if ((before & 1u) != 0) {
-            continue;
-        }
-        const HmdPose pose{hmdPosition.Load(), hmdOrientation.Load(),
-                           hmdPoseValid.load(std::memory_order_acquire)};
-        // The acquire loads above keep this load after them.
-        if (poseSequence.load(std::memory_order_relaxed) == before) {
-            return pose;
-        }
+    HmdPose pose{};
+    if (!poseStore.Read(&pose)) {
+        // Overtaken by frames on every attempt: no pose this time, as before the first frame.
+        return HmdPose{};
     }
+    return pose;
 }
 
 void MocapTracker::StorePose(const XrVector3f& position, const XrQuaternionf& orientation) {
-    WriteSection(poseSequence, [&] {
-        hmdPosition.Store(position);
-        hmdOrientation.Store(orientation);
-        hmdPoseValid.store(true, std::memory_order_release);
-    });
+    poseStore.Store(position, orientation);
 }
 
 void MocapTracker::SetPoseValid(bool valid) {
-    WriteSection(poseSequence, [&] { hmdPoseValid.store(valid, std::memory_order_release); });
+    poseStore.SetValid(valid);
 }

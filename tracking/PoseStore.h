@@ -2,8 +2,10 @@
 
 #include <openxr/openxr.h>
 
+#include <array>
 #include <atomic>
-#include <cstdint>
+
+#include "tracking/SequenceLatch.h"
 
 // One headset pose as a reader sees it: position and orientation of the same frame.
 struct HmdPose {
@@ -12,10 +14,9 @@ struct HmdPose {
     bool valid;
 };
 
-// Components kept as atomics so that the frame thread and application threads never race;
-// the tracker's sequence counter makes a reader's copy consistent. Stores release and loads
-// acquire: a reader that sees any component of a write also sees the odd counter that opened it,
-// which is what a fence would give, and ThreadSanitizer understands it.
+// Components kept as atomics so that the frame thread and application threads never race; the
+// store's latch makes a reader's copy consistent. Stores release and loads acquire (see
+// SequenceLatch.h).
 struct AtomicVector3 {
     std::atomic<float> x{0.0f}, y{0.0f}, z{0.0f};
 
@@ -43,4 +44,29 @@ struct AtomicQuaternion {
         return {x.load(std::memory_order_acquire), y.load(std::memory_order_acquire),
                 z.load(std::memory_order_acquire), w.load(std::memory_order_acquire)};
     }
+};
+
+// The newest headset pose. One thread writes at a time (the frame thread once the tracker has
+// started); any thread reads, and never waits for the writer (SequenceLatch.h).
+class PoseStore {
+public:
+    // The pause is a test seam (SequenceLatch::Write).
+    void Store(const XrVector3f& position, const XrQuaternionf& orientation,
+               SequenceLatch::Pause pause = nullptr, void* context = nullptr);
+    // Keeps the position and orientation.
+    void SetValid(bool valid);
+    // The last whole pose; false when the writer overtook every attempt, leaving `pose` unusable.
+    // The pause is a test seam (SequenceLatch::Read).
+    [[nodiscard]] bool Read(HmdPose* pose, SequenceLatch::Pause pause = nullptr,
+                            void* context = nullptr) const;
+
+private:
+    struct Copy {
+        AtomicVector3 position;
+        AtomicQuaternion orientation;
+        std::atomic<bool> valid{false};
+    };
+
+    std::array<Copy, 2> copies_;
+    SequenceLatch latch_;
 };

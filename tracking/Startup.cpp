@@ -50,6 +50,7 @@ void MocapTracker::Initialise() {
     // The address texts in it only need to outlive the first connection attempt below.
     const TrackingSettings settings = ReadTrackingSettings(ini);
     LogSettingsAsRead(settings);
+    LogUnknownOptionKeys(ini);
     hmdRigidBodyId = settings.hmdRigidBodyId;
     ipd = settings.ipd;
     overrideRight = settings.overrideRight;

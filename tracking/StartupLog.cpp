@@ -8,6 +8,7 @@
 #include "log/LogFileWriter.h"
 #include "log/LogOutput.h"
 #include "platform/Platform.h"
+#include "tracking/UnknownOptionKeys.h"
 
 void LogStartupBegins(const std::optional<std::string>& configPath) {
     // Without the variable the start-up is retried on every frame: say so once.
@@ -46,4 +47,10 @@ void LogSettingsAsRead(const TrackingSettings& settings) {
          << "  overridel       = " << (settings.overrideLeft ? "true" : "false") << '\n'
          << "  controllerlrbid = " << settings.leftControllerRigidBodyId << '\n';
     WriteLogFileOnly(text.str());
+}
+
+void LogUnknownOptionKeys(const IniFile& ini) {
+    for (const UnknownOptionKey& unknown : FindUnknownOptionKeys(ini)) {
+        WriteLogFileOnly(DescribeUnknownOptionKey(unknown) + '\n');
+    }
 }

@@ -121,18 +121,25 @@ protected:
 
 TEST_F(OptionsOverrideTest, TrackingLossClearsTheTrackedBitsOnlyWhileFramesAreLate) {
     FakeRuntime::Current().result = XR_SUCCESS;
+    // The layer's views, and the runtime's own ones that stay when there is no pose to give.
+    const XrPosef tracked{kYaw10, {0.22794f, 1.5f, 2.23741f}};
+    const XrPosef runtimes{kYaw10, {0, 1.7f, 0}};
     const struct {
         const char* name;
         float thresholdMs;
         double frameAgeSeconds;
         XrViewStateFlags expected;
+        bool poseStored = true;
     } cases[] = {
         {"option off, stream stopped", 0.0f, 5.0, kAllViewBits},
         {"fresh frame", 100.0f, 0.0, kAllViewBits},
         {"frame older than the threshold", 100.0f, 0.5, kValidBits},
+        // The runtime's own views keep the runtime's own bits: only the layer's pose is lost.
+        {"no pose stored yet, none ever came", 100.0f, 5.0, kAllViewBits, false},
     };
     for (const auto& c : cases) {
         tracker.options.trackingLossMs = c.thresholdMs;
+        tracker.SetPoseValid(c.poseStored);
         tracker.lastHeadsetFrameTime = platform::MonotonicSeconds() - c.frameAgeSeconds;
         testing::internal::CaptureStdout();
         // The fake runtime reports all four bits when its views are tracked.
@@ -149,21 +156,25 @@ TEST_F(OptionsOverrideTest, TrackingLossClearsTheTrackedBitsOnlyWhileFramesAreLa
         EXPECT_EQ(LocateViewsAtTrackedPose(tracker, locate, XR_NULL_HANDLE, &locateInfo,
                                            &runtimeState, 2, &count, views.data()),
                   XR_SUCCESS);
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), "Position set\n") << c.name;
+        EXPECT_EQ(testing::internal::GetCapturedStdout(),
+                  c.poseStored ? "Position set\n" : "Position not set\n")
+            << c.name;
         EXPECT_EQ(runtimeState.viewStateFlags, c.expected) << c.name;
         // The last pose is kept, lost or not.
-        ExpectPoseNear(views[0].pose, kYaw10, {0.22794f, 1.5f, 2.23741f});
+        const XrPosef& expected = c.poseStored ? tracked : runtimes;
+        ExpectPoseNear(views[0].pose, expected.orientation, expected.position);
     }
 }
 
 TEST_F(OptionsOverrideTest, PredictionMovesTheViewsToTheDisplayTime) {
-    // Samples are stored in the layer's axes: a head moving at 1 m/s along +X.
+    // Samples are stored in the layer's axes: a head moving at 1 m/s along +X, each frame
+    // arriving as it is captured.
     tracker.options.predictDisplayTime = true;
     const double newest = platform::MonotonicSeconds();
     for (int i = 7; i >= 0; --i) {
         const double t = newest - i / 240.0;
         tracker.poseHistory.Append(
-            {t, {static_cast<float>(1.0 + (t - newest)), 1.5f, 2.0f}, kYaw30Q});
+            {t, {static_cast<float>(1.0 + (t - newest)), 1.5f, 2.0f}, kYaw30Q, t});
     }
     clockTarget = newest + 0.020;
 

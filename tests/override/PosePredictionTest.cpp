@@ -13,17 +13,25 @@ constexpr double kPeriod = 1.0 / 240.0;
 constexpr double kPi = 3.14159265358979323846;
 constexpr PredictionLimits kLimits{0.050, 0.030};
 
-XrQuaternionf Yaw(double degrees) {
-    const double half = degrees * kPi / 360.0;
-    return {0.0f, static_cast<float>(std::sin(half)), 0.0f, static_cast<float>(std::cos(half))};
+// A head tilted up by `pitch` degrees, turned `yaw` degrees about the vertical: Yaw ⊗ Pitch,
+// written out by hand so that no quaternion code under test computes what is expected.
+XrQuaternionf YawPitch(double yaw, double pitch) {
+    const double y = yaw * kPi / 360.0;
+    const double p = pitch * kPi / 360.0;
+    return {static_cast<float>(std::cos(y) * std::sin(p)),
+            static_cast<float>(std::sin(y) * std::cos(p)),
+            static_cast<float>(-std::sin(y) * std::sin(p)),
+            static_cast<float>(std::cos(y) * std::cos(p))};
 }
 
-// A head moving at 1 m/s along +X and turning at 90 degrees per second, as a function of time.
-PoseSample Moving(double t) {
+// A head moving at 1 m/s along +X and turning at 90 degrees per second about the vertical, tilted
+// up by `pitch` degrees, as a function of time; each frame arrives as it is captured.
+PoseSample Moving(double t, double pitch = 0.0) {
     PoseSample sample;
     sample.time = t;
     sample.position = {static_cast<float>(t), 1.7f, 0.0f};
-    sample.orientation = Yaw(90.0 * t);
+    sample.orientation = YawPitch(90.0 * t, pitch);
+    sample.arrival = t;
     return sample;
 }
 
@@ -36,10 +44,10 @@ PoseHistory::Snapshot History(std::initializer_list<double> times) {
 }
 
 // Eight samples at 240 Hz, the newest at t = 10 s.
-PoseHistory::Snapshot Steady() {
+PoseHistory::Snapshot Steady(double pitch = 0.0) {
     PoseHistory::Snapshot history;
     for (int i = 7; i >= 0; --i) {
-        history.samples[history.count++] = Moving(10.0 - i * kPeriod);
+        history.samples[history.count++] = Moving(10.0 - i * kPeriod, pitch);
     }
     return history;
 }
@@ -50,6 +58,7 @@ struct PredictionCase {
     double target;
     double now;
     double expectedTime;  // the motion's time whose pose is expected
+    double pitch = 0.0;   // of the moving head, degrees
 };
 
 void PrintTo(const PredictionCase& testCase, std::ostream* out) {
@@ -61,14 +70,20 @@ class PosePredictionTest : public testing::TestWithParam<PredictionCase> {};
 TEST_P(PosePredictionTest, GivesThePoseOfTheExpectedTime) {
     const PredictionCase& c = GetParam();
     const PoseSample predicted = PredictPose(c.history, c.target, c.now, kLimits);
-    const PoseSample expected = Moving(c.expectedTime);
+    const PoseSample expected = Moving(c.expectedTime, c.pitch);
+    for (const float component :
+         {predicted.position.x, predicted.position.y, predicted.position.z, predicted.orientation.x,
+          predicted.orientation.y, predicted.orientation.z, predicted.orientation.w}) {
+        ASSERT_TRUE(std::isfinite(component));
+    }
     // Single-precision samples: about a micrometre and a microradian of rounding.
     EXPECT_NEAR(predicted.position.x, expected.position.x, 2e-6);
     EXPECT_NEAR(predicted.position.y, expected.position.y, 2e-6);
     EXPECT_NEAR(predicted.position.z, expected.position.z, 2e-6);
+    EXPECT_NEAR(predicted.orientation.x, expected.orientation.x, 2e-6);
     EXPECT_NEAR(predicted.orientation.y, expected.orientation.y, 2e-6);
+    EXPECT_NEAR(predicted.orientation.z, expected.orientation.z, 2e-6);
     EXPECT_NEAR(predicted.orientation.w, expected.orientation.w, 2e-6);
-    EXPECT_NEAR(predicted.orientation.x, 0.0f, 1e-7);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -88,8 +103,130 @@ INSTANTIATE_TEST_SUITE_P(
                        10.001, 10.0},
         // The stream stopped: the newest pose stays where it is, however far the target.
         PredictionCase{"StoppedStreamKeepsTheNewest", Steady(), 10.120, 10.100, 10.0},
-        PredictionCase{"OneSample", History({10.0}), 10.020, 10.001, 10.0}),
+        PredictionCase{"OneSample", History({10.0}), 10.020, 10.001, 10.0},
+        // A gap is a missing frame or more, at any rate: here one frame of 240 Hz is missing
+        // before the newest.
+        PredictionCase{"OneMissingFrameIsAGap",
+                       History({10.0 - 4 * kPeriod, 10.0 - 3 * kPeriod, 10.0 - 2 * kPeriod, 10.0}),
+                       10.020, 10.001, 10.0},
+        // A repeated frame, two samples with one capture time, forms no line: the newest pose,
+        // not a division by zero.
+        PredictionCase{"RepeatedFrameGivesTheNewest", History({10.0, 10.0}), 10.020, 10.001, 10.0},
+        // A head tilted up 30 degrees and turning about the vertical: the turn to come is about
+        // the vertical too, applied before the newest orientation, not after it (which would turn
+        // the head about its own tilted axis). At t = 10 s the head is turned 900 degrees; 20 ms
+        // later 901.8, expected (-0.004065, 0.965807, -0.258787, -0.015172): x and w are
+        // -sin(0.9)·(sin 15, cos 15), y and z are cos(0.9)·(cos 15, -sin 15).
+        PredictionCase{"TiltedHeadTurningAboutTheVertical", Steady(30.0), 10.020, 10.001, 10.020,
+                       30.0}),
     [](const auto& testCase) { return testCase.param.name; });
+
+// ---- How prediction follows the stream's rate and latency, and fades when frames stop ----
+
+// The layer's own limits: far enough ahead that nothing here is clamped, 100 ms without frames at
+// most.
+constexpr PredictionLimits kLayerLimits{0.200, 0.100};
+// The display time lies this far ahead of the call.
+constexpr double kDisplayAhead = 0.020;
+
+struct FadeCase {
+    double rateHz;
+    double latencyMs;  // from capture to arrival
+    // Silence since the newest frame arrived, by hand: full prediction while it is under
+    // max(2 spacings, 25 ms); then a linear fade over max(1 spacing, 25 ms), over by 100 ms.
+    double fullUntilMs;
+    double fadedByMs;
+};
+
+void PrintTo(const FadeCase& c, std::ostream* out) {
+    *out << c.rateHz << " Hz, " << c.latencyMs << " ms latency";
+}
+
+class PredictionFadeTest : public testing::TestWithParam<FadeCase> {};
+
+// A head on the move, eight frames at the stream's rate, the newest captured at 10 s. The views
+// are asked for every quarter millisecond after the newest frame arrived, the display time a fixed
+// way ahead, until well after the stream counts as stopped.
+TEST_P(PredictionFadeTest, FullWhileFramesComeThenFadingWithoutAJump) {
+    const FadeCase& c = GetParam();
+    const double spacing = 1.0 / c.rateHz;
+    const double latency = c.latencyMs * 1e-3;
+    PoseHistory::Snapshot history;
+    for (int i = 7; i >= 0; --i) {
+        PoseSample sample = Moving(10.0 - i * spacing);
+        sample.arrival = sample.time + latency;
+        history.samples[history.count++] = sample;
+    }
+    const PoseSample& newest = history.samples[7];
+
+    constexpr double kStep = 0.00025;
+    constexpr double kBoundaryMargin = 0.0003;
+    const double fullUntil = c.fullUntilMs * 1e-3;
+    const double fadedBy = c.fadedByMs * 1e-3;
+    double previousX = 0.0;
+    double previousYaw = 0.0;
+    double previousOffset = 0.0;
+    for (double silence = 0.0; silence <= fadedBy + 0.020; silence += kStep) {
+        SCOPED_TRACE(testing::Message() << "silence " << silence * 1e3 << " ms");
+        const double now = newest.arrival + silence;
+        const double target = now + kDisplayAhead;
+        const PoseSample predicted = PredictPose(history, target, now, kLayerLimits);
+        const PoseSample full = Moving(target);
+        const double x = predicted.position.x;
+        const double yaw = 2.0 * std::atan2(predicted.orientation.y, predicted.orientation.w);
+        // How far along the way from the newest pose to the full prediction the head is.
+        const double along = (x - newest.position.x) / (full.position.x - newest.position.x);
+
+        if (silence < fullUntil - kBoundaryMargin) {
+            EXPECT_NEAR(x, full.position.x, 5e-6) << "full prediction expected";
+            EXPECT_NEAR(predicted.orientation.y, full.orientation.y, 5e-6);
+            EXPECT_NEAR(predicted.orientation.w, full.orientation.w, 5e-6);
+        } else if (silence > fadedBy + kBoundaryMargin) {
+            EXPECT_EQ(predicted.position.x, newest.position.x) << "the newest pose expected";
+            EXPECT_EQ(predicted.orientation.y, newest.orientation.y);
+            EXPECT_EQ(predicted.orientation.w, newest.orientation.w);
+        } else if (silence > fullUntil + kBoundaryMargin && silence < fadedBy - kBoundaryMargin) {
+            EXPECT_NEAR(along, (fadedBy - silence) / (fadedBy - fullUntil), 2e-3)
+                << "a linear fade expected";
+        }
+
+        // Between two close calls the head moves no more than the motion explains: the head's
+        // own motion while the prediction is full, plus the fade's way back to the newest pose,
+        // spread over the whole fade.
+        if (silence > 0.0) {
+            const double fadeRate = previousOffset / (fadedBy - fullUntil);
+            EXPECT_LE(std::fabs(x - previousX), kStep * (1.0 + fadeRate) + 5e-6)
+                << "position jumped";
+            const double turnRate = 0.5 * kPi;  // 90 degrees per second
+            EXPECT_LE(std::fabs(std::remainder(yaw - previousYaw, 2.0 * kPi)),
+                      kStep * (turnRate + turnRate * fadeRate) + 1e-5)
+                << "heading jumped";
+        }
+        previousX = x;
+        previousYaw = yaw;
+        previousOffset = std::fabs(full.position.x - newest.position.x);
+        if (HasFailure()) {
+            return;
+        }
+    }
+}
+
+// At 30 Hz the spacing is 33.3 ms: full for two spacings, a fade over one, ending at 100 ms. At
+// 50 Hz (20 ms): full for 40 ms, a fade over the 25 ms floor. From 90 Hz on the floors rule.
+// The latency changes how far ahead the prediction reaches, never when it fades.
+INSTANTIATE_TEST_SUITE_P(RatesAndLatencies, PredictionFadeTest,
+                         testing::Values(FadeCase{30, 0, 66.667, 100},
+                                         FadeCase{30, 15, 66.667, 100},
+                                         FadeCase{30, 40, 66.667, 100}, FadeCase{50, 0, 40, 65},
+                                         FadeCase{50, 15, 40, 65}, FadeCase{50, 40, 40, 65},
+                                         FadeCase{90, 0, 25, 50}, FadeCase{90, 15, 25, 50},
+                                         FadeCase{90, 40, 25, 50}, FadeCase{240, 0, 25, 50},
+                                         FadeCase{240, 15, 25, 50}, FadeCase{240, 40, 25, 50}),
+                         [](const testing::TestParamInfo<FadeCase>& fadeCase) {
+                             return std::to_string(static_cast<int>(fadeCase.param.rateHz)) + "Hz" +
+                                    std::to_string(static_cast<int>(fadeCase.param.latencyMs)) +
+                                    "msLatency";
+                         });
 
 TEST(PosePredictionNoiseTest, ALineThroughSeveralSamplesDampsJitter) {
     // Alternating half-millimetre noise on a still head: two-point extrapolation 20 ms ahead at

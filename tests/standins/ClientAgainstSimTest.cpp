@@ -297,6 +297,41 @@ TEST(OrvixClientAgainstSim, AgesAreRightWhenServerClockDiffers) {
     }
 }
 
+// A simulated latency: each frame carries the pose and the timestamp of its capture that long
+// before it was sent, so the client sees every frame at least that old, and the pose is the
+// path's at the frame's own timestamp.
+TEST(OrvixClientAgainstSim, FramesCarryTheirCaptureTheLatencyBeforeTheyAreSent) {
+    constexpr double kLatencyMs = 40.0;
+    SimOptions options = FastOptions();
+    options.latencyMs = kLatencyMs;
+    SimHarness sim(options);
+    ASSERT_TRUE(sim.Started());
+    EXPECT_TRUE(sim.Logged("; latency 40 ms"));
+    OrvixClient client;
+    ASSERT_EQ(client.Connect(sim.Params()), ErrorCode_OK);
+    Collector collector;
+    collector.client = &client;
+    ASSERT_EQ(client.SetFrameReceivedCallback(Collector::OnFrame, &collector), ErrorCode_OK);
+    ASSERT_TRUE(WaitFor([&] { return collector.count.load() >= 50; }));
+    client.Disconnect();
+
+    const size_t count = collector.count.load(std::memory_order_acquire);
+    for (size_t i = 0; i < count; ++i) {
+        const SeenFrame& f = collector.frames[i];
+        SCOPED_TRACE(i);
+        ASSERT_TRUE(f.headsetFound);
+        EXPECT_GE(f.age, kLatencyMs * 1e-3);
+        // Nanosecond ticks: received when sent, at least the latency after the capture.
+        EXPECT_GE(f.received - f.mid, static_cast<uint64_t>(kLatencyMs * 1e6));
+        const MocapPose expected =
+            options.path.PoseAt(static_cast<double>(f.mid) * 1e-9 - sim.Server().StartSeconds());
+        EXPECT_NEAR(f.headset[0], expected.x, 1e-5);
+        EXPECT_NEAR(f.headset[2], expected.z, 1e-5);
+        EXPECT_NEAR(f.headset[4], expected.qy, 1e-5);
+        EXPECT_NEAR(f.headset[6], expected.qw, 1e-5);
+    }
+}
+
 // A callback that outlives Disconnect would see the flag raised right after Disconnect returns;
 // it sleeps a little to widen the window in which Disconnect meets a running callback.
 struct Guarded {

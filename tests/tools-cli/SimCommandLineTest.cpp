@@ -51,6 +51,7 @@ void ExpectSameOptions(const SimOptions& actual, const SimOptions& expected) {
     EXPECT_DOUBLE_EQ(actual.stopAfterSeconds, expected.stopAfterSeconds);
     EXPECT_DOUBLE_EQ(actual.durationSeconds, expected.durationSeconds);
     EXPECT_DOUBLE_EQ(actual.clockOffsetSeconds, expected.clockOffsetSeconds);
+    EXPECT_DOUBLE_EQ(actual.latencyMs, expected.latencyMs);
     EXPECT_EQ(actual.truncateEvery, expected.truncateEvery);
     EXPECT_EQ(actual.logFrames, expected.logFrames);
 }
@@ -99,6 +100,9 @@ INSTANTIATE_TEST_SUITE_P(
                         o.bodyCount = 64;
                         o.clockOffsetSeconds = -0.25;
                     }},
+        OptionsCase{"LatencyAtItsHighest",
+                    {"--latency-ms", "1000"},
+                    [](SimOptions& o) { o.latencyMs = 1000.0; }},
         OptionsCase{"SmallestValues",
                     {"--rate", "0.5", "--headset-id", "1", "--bodies", "1", "--truncate-every", "1",
                      "--stop-after", "0"},
@@ -258,6 +262,12 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"InfiniteClockOffset",
                   {"--clock-offset", "1e999"},
                   "--clock-offset: '1e999' is not a finite number"},
+        ErrorCase{"NegativeLatency",
+                  {"--latency-ms", "-1"},
+                  "--latency-ms: '-1' is not a number from 0 to 1000"},
+        ErrorCase{"LatencyTooHigh",
+                  {"--latency-ms", "1000.5"},
+                  "--latency-ms: '1000.5' is not a number from 0 to 1000"},
         ErrorCase{"NegativePause",
                   {"--pause-after", "-1", "--pause-for", "1"},
                   "--pause-after: '-1' is not a number of at least 0"},
@@ -331,6 +341,7 @@ TEST(SimCommandLine, HelpNamesEverySwitch) {
                                  "--jitter-position",
                                  "--jitter-orientation",
                                  "--clock-offset",
+                                 "--latency-ms",
                                  "--refuse",
                                  "--answer-subscribe",
                                  "--answer-unsubscribe",

@@ -230,4 +230,61 @@ TEST_F(ConfigurationCheckTest, OptionsAreReportedWhenOnOrRefused) {
     }
 }
 
+// A key of the section that names no option is ignored by the layer: the check names it, with
+// the option it most likely means, warns (a misspelt option stays off) and still passes.
+TEST_F(ConfigurationCheckTest, UnknownOptionKeysAreNamedWithTheNearestKnownOne) {
+    const std::string others =
+        "remove the key; the options are predictdisplaytime, maxpredictionms, trackedviewspace, "
+        "trackinglossms, submitruntimeviews";
+    struct Case {
+        std::string section;
+        std::vector<std::string> messages;  // one per unknown key, alphabetical
+        std::vector<std::string> advice;
+        std::vector<std::string> nearest;  // the facts' nearest keys
+    };
+    const Case cases[] = {
+        {"", {}, {}, {}},
+        {"[OPTIONS]\npredictdisplaytime = true\nmaxpredictionms = 30\ntrackedviewspace = true\n"
+         "trackinglossms = 100\nsubmitruntimeviews = true\n",
+         {},
+         {},
+         {}},
+        {"[OPTIONS]\npredictdisplaytime = true\nmaxpredictionsms = 30\n",
+         {"option key 'maxpredictionsms' in [OPTIONS] is unknown and ignored (did you mean "
+          "'maxpredictionms'?)"},
+         {"write maxpredictionms if that is the option you mean"},
+         {"maxpredictionms"}},
+        {"[OPTIONS]\nTrackingLossMs = 100\nsmoothing = 3\n",
+         {"option key 'TrackingLossMs' in [OPTIONS] is unknown and ignored (did you mean "
+          "'trackinglossms'?)",
+          "option key 'smoothing' in [OPTIONS] is unknown and ignored"},
+         {"write trackinglossms if that is the option you mean", others},
+         {"trackinglossms", ""}},
+        // An unknown key beside a value the layer refuses: both are said.
+        {"[OPTIONS]\nmaxpredictionms = 900\npredict = true\n",
+         {"option key 'predict' in [OPTIONS] is unknown and ignored"},
+         {others},
+         {""}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.section);
+        WriteFile(FilePath(), SettingsText() + c.section);
+        Report report;
+        ASSERT_TRUE(Check(report));
+        EXPECT_TRUE(report.Passed()) << report.Text();
+        const std::vector<CheckLine> lines = LinesOf(report, "unknown_option");
+        ASSERT_EQ(lines.size(), c.messages.size()) << report.Text();
+        for (size_t i = 0; i < lines.size(); ++i) {
+            EXPECT_EQ(lines[i].verdict, Verdict::kWarn);
+            EXPECT_EQ(lines[i].message, c.messages[i]);
+            EXPECT_EQ(lines[i].advice, c.advice[i]);
+        }
+        const auto facts = nlohmann::json::parse(report.Json())["facts"]["configuration"];
+        ASSERT_EQ(facts["unknown_option_keys"].size(), c.nearest.size());
+        for (size_t i = 0; i < c.nearest.size(); ++i) {
+            EXPECT_EQ(facts["unknown_option_keys"][i]["nearest"], c.nearest[i]);
+        }
+    }
+}
+
 }  // namespace

@@ -208,6 +208,46 @@ TEST_F(FrameIntakeTest, EndsARunningDiscovery) {
     }
 }
 
+// With prediction on, each headset pose joins the history dated by its capture: the frame's age
+// (what the library says of its timestamp) before its arrival. The arrival is kept beside it.
+TEST_F(FrameIntakeTest, HistorySamplesAreDatedByCaptureNotByArrival) {
+    const struct {
+        const char* name;
+        bool prediction;
+        double ageSeconds;
+    } cases[] = {
+        {"a frame 10 ms old", true, 0.010},
+        {"a frame a quarter second old", true, 0.25},
+        {"a frame of no age", true, 0.0},
+        {"prediction off: no history", false, 0.010},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        MocapTracker& tracker = *tracker_;
+        tracker.options.predictDisplayTime = c.prediction;
+        scripted::SetLatency(c.ageSeconds);
+        PoseHistory::Snapshot before;
+        ASSERT_TRUE(tracker.poseHistory.Read(&before));
+
+        const double earliest = platform::MonotonicSeconds();
+        Deliver(Frame({{7, 1, 2, 3, 0, 0, 0, 1}}));
+        const double latest = platform::MonotonicSeconds();
+
+        PoseHistory::Snapshot after;
+        ASSERT_TRUE(tracker.poseHistory.Read(&after));
+        if (!c.prediction) {
+            EXPECT_EQ(after.count, before.count);
+            continue;
+        }
+        ASSERT_EQ(after.count, before.count + 1);
+        const PoseSample& sample = after.samples[after.count - 1];
+        EXPECT_GE(sample.arrival, earliest);
+        EXPECT_LE(sample.arrival, latest);
+        EXPECT_NEAR(sample.arrival - sample.time, c.ageSeconds, 1e-9);
+        EXPECT_EQ(sample.position.x, -1.0f);
+    }
+}
+
 TEST_F(FrameIntakeTest, PoseValidityCanBeResetWithoutLosingThePose) {
     Deliver(Frame({{7, 1, 2, 3, 0, 0, 0, 1}}));
     tracker_->SetPoseValid(false);

@@ -80,6 +80,22 @@ INSTANTIATE_TEST_SUITE_P(
         OptionsCase{"HorizonOutOfRange", "predictdisplaytime = true\nmaxpredictionms = 500\n",
                     LayerOptions{}, "option 'maxpredictionms' must lie between 0 and 200."},
         OptionsCase{"NegativeLoss", "trackinglossms = -1\n", LayerOptions{},
+                    "option 'trackinglossms' must lie between 0 and 10000."},
+        // Every bounded option takes both ends of its documented range, and nothing past them.
+        OptionsCase{"HorizonAtItsLowest", "maxpredictionms = 0\n", With(false, 0.0f, false, 0.0f),
+                    ""},
+        OptionsCase{"HorizonAtItsHighest", "maxpredictionms = 200\n",
+                    With(false, 200.0f, false, 0.0f), ""},
+        OptionsCase{"HorizonJustBelowItsRange", "maxpredictionms = -0.5\n", LayerOptions{},
+                    "option 'maxpredictionms' must lie between 0 and 200."},
+        OptionsCase{"HorizonJustAboveItsRange", "maxpredictionms = 201\n", LayerOptions{},
+                    "option 'maxpredictionms' must lie between 0 and 200."},
+        OptionsCase{"LossAtItsLowest", "trackinglossms = 0\n", LayerOptions{}, ""},
+        OptionsCase{"LossAtItsHighest", "trackinglossms = 10000\n",
+                    With(false, 50.0f, false, 10000.0f), ""},
+        OptionsCase{"LossJustBelowItsRange", "trackinglossms = -0.5\n", LayerOptions{},
+                    "option 'trackinglossms' must lie between 0 and 10000."},
+        OptionsCase{"LossJustAboveItsRange", "trackinglossms = 10001\n", LayerOptions{},
                     "option 'trackinglossms' must lie between 0 and 10000."}),
     [](const auto& testCase) { return testCase.param.name; });
 

@@ -8,6 +8,7 @@
 #include "ini/IniFile.h"
 #include "tools/check/SettingTexts.h"
 #include "tracking/LayerOptions.h"
+#include "tracking/UnknownOptionKeys.h"
 
 namespace {
 
@@ -70,7 +71,7 @@ void ReportSettingTexts(const IniFile& ini, const TrackingSettings& settings, Re
 
 // The [OPTIONS] section: said only when it turns something on or is refused, so that a plain
 // setup reads as before.
-void ReportOptions(const IniFile& ini, Report& report) {
+void ReportOptionValues(const IniFile& ini, Report& report) {
     JsonValue& facts = report.Facts(kSection)["options"];
     try {
         const LayerOptions options = ReadLayerOptions(ini);
@@ -98,6 +99,24 @@ void ReportOptions(const IniFile& ini, Report& report) {
     }
 }
 
+// Keys of the section that name no option: the layer ignores them without a word on its standard
+// output, so a misspelt option stays off unnoticed.
+void ReportUnknownOptionKeys(const IniFile& ini, Report& report) {
+    JsonValue keys = JsonValue::array();
+    for (const UnknownOptionKey& unknown : FindUnknownOptionKeys(ini)) {
+        std::string known;
+        for (const char* key : kOptionKeys) {
+            known += (known.empty() ? "" : ", ") + std::string(key);
+        }
+        report.Add(kSection, "unknown_option", Verdict::kWarn, DescribeUnknownOptionKey(unknown),
+                   unknown.nearest.empty()
+                       ? "remove the key; the options are " + known
+                       : "write " + unknown.nearest + " if that is the option you mean");
+        keys.push_back({{"key", unknown.key}, {"nearest", unknown.nearest}});
+    }
+    report.Facts(kSection)["unknown_option_keys"] = std::move(keys);
+}
+
 }  // namespace
 
 std::optional<TrackingSettings> CheckConfiguration(Report& report) {
@@ -119,7 +138,8 @@ std::optional<TrackingSettings> CheckConfiguration(Report& report) {
         const TrackingSettings settings = ReadTrackingSettings(ini);
         ReportSettings(settings, report);
         ReportSettingTexts(ini, settings, report);
-        ReportOptions(ini, report);
+        ReportOptionValues(ini, report);
+        ReportUnknownOptionKeys(ini, report);
         return settings;
     } catch (const std::runtime_error& error) {
         const std::string message = error.what();

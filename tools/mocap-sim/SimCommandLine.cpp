@@ -204,6 +204,12 @@ SimCommandLine ParseSimCommandLine(int argc, const char* const* argv) {
             ->type_name("DEG")
             ->check(Number({0.0, true, 10.0}))
             ->group("Stream");
+    app.add_option("--latency-ms", options.latencyMs,
+                   "capture each frame this long before it is sent: its pose\nand timestamp are "
+                   "of then, so frames arrive this much\nolder (default 0, at most 1000)")
+        ->type_name("MS")
+        ->check(Number({0.0, true, 1000.0}))
+        ->group("Stream");
     app.add_option("--clock-offset", options.clockOffsetSeconds,
                    "add this to every host timestamp, as a server whose\nclock differs from the "
                    "client's would")

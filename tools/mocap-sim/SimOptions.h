@@ -44,6 +44,9 @@ struct SimOptions {
     double stopAfterSeconds = -1.0;  // negative: never
     double durationSeconds = 0.0;    // 0: until stopped
     double clockOffsetSeconds = 0.0;
+    // How long before it is sent each frame was captured: its pose and timestamp are of then, so
+    // that clients see frames this much older, as from a system with that latency.
+    double latencyMs = 0.0;
     int truncateEvery = 0;  // 0: never
     bool logFrames = false;
 };

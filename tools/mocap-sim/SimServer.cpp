@@ -98,7 +98,9 @@ bool SimServer::Start(std::string* error) {
              : std::string()) +
         (options_.clockOffsetSeconds != 0.0
              ? "; clock offset " + FormatSeconds(options_.clockOffsetSeconds) + " s"
-             : std::string()));
+             : std::string()) +
+        (options_.latencyMs != 0.0 ? "; latency " + FormatRate(options_.latencyMs) + " ms"
+                                   : std::string()));
     stop_.store(false);
     started_ = true;
     commandThread_ = std::thread([this] { CommandLoop(); });
@@ -343,7 +345,8 @@ void SimServer::RemoveClient(const orvix::Endpoint& from, const char* how) {
 
 void SimServer::SendFrame(uint32_t frameNumber, double scheduledSeconds) {
     std::vector<RigidBodyEntry> bodies(static_cast<size_t>(options_.bodyCount));
-    const double pathSeconds = scheduledSeconds - startSeconds_;
+    const double capturedSeconds = scheduledSeconds - options_.latencyMs * 1e-3;
+    const double pathSeconds = capturedSeconds - startSeconds_;
     // The headset is second (when there are others), so that a reader must search for its id.
     const size_t headsetIndex = bodies.size() > 1 ? 1 : 0;
     int32_t otherId = options_.headsetId;
@@ -375,7 +378,7 @@ void SimServer::SendFrame(uint32_t frameNumber, double scheduledSeconds) {
     }
     orvix::wire::FrameHeader header;
     header.frameNumber = frameNumber;
-    header.cameraMidExposureTimestamp = TicksAt(scheduledSeconds);
+    header.cameraMidExposureTimestamp = TicksAt(capturedSeconds);
     header.cameraDataReceivedTimestamp = TicksAt(platform::MonotonicSeconds());
     header.transmitTimestamp = TicksAt(platform::MonotonicSeconds());
     std::vector<uint8_t> datagram;
