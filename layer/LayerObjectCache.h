@@ -32,12 +32,12 @@ public:
         const uint64_t generation = OpenXRLayer::Generation();
         const uint32_t before = sequence_.load(std::memory_order_acquire);
         if ((before & 1u) == 0) {
-            const uint64_t fetchedFor = fetchedFor_.load(std::memory_order_relaxed);
+            // Acquire loads: a word of a later fetch brings that fetch's odd count with it.
+            const uint64_t fetchedFor = fetchedFor_.load(std::memory_order_acquire);
             Words words;
             for (size_t i = 0; i < kWords; ++i) {
-                words[i] = words_[i].load(std::memory_order_relaxed);
+                words[i] = words_[i].load(std::memory_order_acquire);
             }
-            std::atomic_thread_fence(std::memory_order_acquire);
             if (fetchedFor == generation && sequence_.load(std::memory_order_relaxed) == before) {
                 return std::bit_cast<Value>(words);
             }
@@ -55,10 +55,9 @@ private:
         const auto words = std::bit_cast<Words>(value);
         const uint32_t sequence = sequence_.load(std::memory_order_relaxed);
         sequence_.store(sequence + 1, std::memory_order_relaxed);
-        std::atomic_thread_fence(std::memory_order_release);
-        fetchedFor_.store(generation, std::memory_order_relaxed);
+        fetchedFor_.store(generation, std::memory_order_release);
         for (size_t i = 0; i < kWords; ++i) {
-            words_[i].store(words[i], std::memory_order_relaxed);
+            words_[i].store(words[i], std::memory_order_release);
         }
         sequence_.store(sequence + 2, std::memory_order_release);
         publishing_.store(false, std::memory_order_release);
