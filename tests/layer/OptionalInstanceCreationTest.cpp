@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,10 @@ struct CreationCase {
     XrResult expectedResult;
     bool expectedConversion;
 };
+
+void PrintTo(const CreationCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class OptionalInstanceCreation : public ::testing::TestWithParam<CreationCase> {};
 

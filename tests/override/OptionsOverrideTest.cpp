@@ -1,4 +1,5 @@
 #include <array>
+#include <ostream>
 #include <string>
 #include <utility>
 
@@ -255,6 +256,10 @@ struct ReuseCase {
     EndedBy endedBy;
     XrReferenceSpaceType reusedAs;
 };
+
+void PrintTo(const ReuseCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ViewSpaceReuse : public OptionsOverrideTest, public testing::WithParamInterface<ReuseCase> {
 protected:
