@@ -28,9 +28,9 @@ if [[ ${1-} == --inside ]]; then
     # The loader sees the runtime and the system folders the package installs into.
     probe_layer() {
         env -u XR_API_LAYER_PATH -u XR_ENABLE_API_LAYERS -u DISABLE_TARVEX_TRACKING_OVERRIDE \
-            XR_RUNTIME_JSON="$runtime" HOME=$PWD/none XDG_DATA_HOME=$PWD/none \
-            XDG_DATA_DIRS=/usr/share XDG_CONFIG_HOME=$PWD/none XDG_CONFIG_DIRS=$PWD/none \
-            TARVEX_OPENXR_CONFIG=$PWD/config "$probe" --create-instance >probe.out 2>&1 ||
+            XR_RUNTIME_JSON="$runtime" HOME="$PWD"/none XDG_DATA_HOME="$PWD"/none \
+            XDG_DATA_DIRS=/usr/share XDG_CONFIG_HOME="$PWD"/none XDG_CONFIG_DIRS="$PWD"/none \
+            TARVEX_OPENXR_CONFIG="$PWD"/config "$probe" --create-instance >probe.out 2>&1 ||
             fail "the probe failed: $(cat probe.out)"
     }
 
