@@ -69,6 +69,15 @@ if(TARVEX_ORVIX_SDK_RUNTIME)
         get_filename_component(_orvix_runtime_dir "${TARVEX_ORVIX_SDK_RUNTIME}" DIRECTORY)
         file(GLOB _orvix_runtime_files
             "${_orvix_runtime_dir}/lib${TARVEX_ORVIX_SDK_LIBRARY_NAME}.so*")
-        install(FILES ${_orvix_runtime_files} DESTINATION ${CMAKE_INSTALL_LIBDIR})
+        install(FILES ${_orvix_runtime_files} DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT tarball)
+        if(CMAKE_LIBRARY_ARCHITECTURE)
+            install(FILES ${_orvix_runtime_files}
+                DESTINATION "lib/${CMAKE_LIBRARY_ARCHITECTURE}/tarvex_tracking"
+                COMPONENT debian EXCLUDE_FROM_ALL)
+        endif()
+        foreach(_orvix_file IN LISTS _orvix_runtime_files)
+            get_filename_component(_orvix_name "${_orvix_file}" NAME)
+            list(APPEND TARVEX_VENDOR_RUNTIME_FILES "${CMAKE_INSTALL_LIBDIR}/${_orvix_name}")
+        endforeach()
     endif()
 endif()

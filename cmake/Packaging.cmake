@@ -1,48 +1,29 @@
-# What users get: the layer library, its manifest, the install script, a commented sample
-# configuration, a short README and the licence. A ZIP for Windows, a tarball for Linux; neither
-# has a folder of its own at the top, so each unpacks straight into the folder it is unpacked in
-# (for the tarball, /usr/local registers the layer as it stands).
+# What users get: the layer library, its manifest, tarvex-check, a commented sample configuration,
+# the guide and the licence. A ZIP for Windows; for Linux a tarball and a Debian package. Neither
+# archive has a folder of its own at the top, so each unpacks straight into the folder it is
+# unpacked in (for the tarball, /usr/local registers the layer as it stands).
+#
+# On Linux the install rules fall into three components: "common" (in both packages), "tarball"
+# (what `cmake --install` and the tarball add: the library in the library folder, a manifest that
+# names it relative to itself, install-layer.sh and the list of the tarball's files) and "debian"
+# (only in the .deb: the library in a private folder, a manifest that names it by absolute path,
+# Debian's copyright and changelog files). PackagingPerGenerator.cmake picks them per package.
 include(GNUInstallDirs)
 
 set(_tarvex_manifest "${CMAKE_BINARY_DIR}/layer/XR_APILAYER_TARVEX_tracking_override.json")
 set(_tarvex_sample_config "${PROJECT_SOURCE_DIR}/install/TarvexOpenXRConfig.ini")
-set(_tarvex_user_files
-    "${_tarvex_sample_config}"
-    "${PROJECT_SOURCE_DIR}/install/README.md"
-    "${PROJECT_SOURCE_DIR}/LICENSE")
+set(TARVEX_DEB_PACKAGE_NAME tarvex-tracking)
 
 if(WIN32)
     # Everything sits in one folder beside the DLL; the manifest names it by a relative path.
-    install(FILES ${_tarvex_manifest} ${_tarvex_user_files}
+    install(FILES ${_tarvex_manifest} "${_tarvex_sample_config}"
+        "${PROJECT_SOURCE_DIR}/install/README.md" "${PROJECT_SOURCE_DIR}/LICENSE"
         "${PROJECT_SOURCE_DIR}/install/install-layer.ps1"
         DESTINATION ${CMAKE_INSTALL_BINDIR})
     set(CPACK_GENERATOR ZIP)
     set(_tarvex_system windows-x64)
 else()
-    set(_tarvex_user_dir "${CMAKE_INSTALL_DATADIR}/tarvex_tracking")
-    # install-layer.sh twice: the packaged one registers the library it was shipped with,
-    # wherever the package was unpacked; the build tree's one registers the build's library.
-    file(RELATIVE_PATH _tarvex_script_to_library "/prefix/${_tarvex_user_dir}"
-        "/prefix/${CMAKE_INSTALL_LIBDIR}/libtarvex_tracking.so")
-    set(TARVEX_SCRIPT_LIBRARY "\$here/${_tarvex_script_to_library}")
-    set(TARVEX_SCRIPT_MANIFEST "\$here/XR_APILAYER_TARVEX_tracking_override.json")
-    set(TARVEX_SCRIPT_SAMPLE_CONFIG "\$here/TarvexOpenXRConfig.ini")
-    configure_file("${PROJECT_SOURCE_DIR}/install/install-layer.sh.in"
-        "${CMAKE_BINARY_DIR}/install/package/install-layer.sh" @ONLY)
-    install(PROGRAMS "${CMAKE_BINARY_DIR}/install/package/install-layer.sh"
-        DESTINATION ${_tarvex_user_dir})
-    install(FILES ${_tarvex_manifest} ${_tarvex_user_files} DESTINATION ${_tarvex_user_dir})
-
-    set(TARVEX_SCRIPT_LIBRARY "$<TARGET_FILE:tarvex_tracking>")
-    set(TARVEX_SCRIPT_MANIFEST "${_tarvex_manifest}")
-    set(TARVEX_SCRIPT_SAMPLE_CONFIG "${_tarvex_sample_config}")
-    configure_file("${PROJECT_SOURCE_DIR}/install/install-layer.sh.in"
-        "${CMAKE_BINARY_DIR}/install/install-layer.sh.gen" @ONLY)
-    file(GENERATE OUTPUT "${CMAKE_BINARY_DIR}/install/install-layer.sh"
-        INPUT "${CMAKE_BINARY_DIR}/install/install-layer.sh.gen"
-        FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
-                         WORLD_READ WORLD_EXECUTE)
-    set(CPACK_GENERATOR TGZ)
+    include(cmake/PackagingLinux.cmake)
     set(_tarvex_system linux-${CMAKE_SYSTEM_PROCESSOR})
 endif()
 

@@ -27,12 +27,15 @@ else()
     set(pattern "*.tar.gz")
     set(expected
         ${LIBDIR}/libtarvex_tracking.so
+        bin/tarvex-check
+        share/man/man1/tarvex-check.1.gz
         share/openxr/1/api_layers/implicit.d/${layer}.json
         share/tarvex_tracking/install-layer.sh
+        share/tarvex_tracking/installed-files.txt
         share/tarvex_tracking/${layer}.json
         share/tarvex_tracking/TarvexOpenXRConfig.ini
-        share/tarvex_tracking/README.md
-        share/tarvex_tracking/LICENSE)
+        share/doc/tarvex-tracking/README.md
+        share/doc/tarvex-tracking/LICENSE)
 endif()
 file(GLOB archives "${WORK_DIR}/${pattern}")
 list(LENGTH archives archive_count)
@@ -75,7 +78,62 @@ if(WINDOWS)
 endif()
 expect_library_path("${prefix}/share/openxr/1/api_layers/implicit.d/${layer}.json"
     "${prefix}/${LIBDIR}/libtarvex_tracking.so")
+# install-layer.sh --uninstall removes what the shipped list names: it must name every file of the
+# archive and nothing else, and as folders only the package's own.
+file(STRINGS "${prefix}/share/tarvex_tracking/installed-files.txt" listed)
+set(listed_files "${listed}")
+list(FILTER listed_files EXCLUDE REGEX "/$")
+set(listed_dirs "${listed}")
+list(FILTER listed_dirs INCLUDE REGEX "/$")
+set(archive_files "${present}")
+list(SORT archive_files)
+list(SORT listed_files)
+if(NOT listed_files STREQUAL archive_files)
+    message(FATAL_ERROR "installed-files.txt lists\n${listed_files}\nbut the archive holds\n"
+        "${archive_files}")
+endif()
+if(NOT listed_dirs STREQUAL "share/doc/tarvex-tracking/;share/tarvex_tracking/")
+    message(FATAL_ERROR "installed-files.txt names as its own folders: ${listed_dirs}")
+endif()
 message(STATUS "package holds: ${expected}")
+
+# A /usr/local that others use too: the packaged install-layer.sh --uninstall removes the
+# tarball's files and its own folders, and nothing else, not even a folder left empty.
+set(shared "${WORK_DIR}/usrlocal")
+# bin/ holds nothing else: emptied by the uninstall, it must stay all the same.
+set(others lib/libother.so share/man/man1/other-tool.1.gz
+    share/doc/other/README share/openxr/1/api_layers/implicit.d/other_layer.json)
+foreach(entry IN LISTS others)
+    get_filename_component(folder "${shared}/${entry}" DIRECTORY)
+    file(MAKE_DIRECTORY "${folder}")
+    file(WRITE "${shared}/${entry}" "someone else's\n")
+endforeach()
+file(MAKE_DIRECTORY "${shared}/include" "${shared}/bin")
+execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf "${archives}"
+    WORKING_DIRECTORY "${shared}" RESULT_VARIABLE status)
+execute_process(COMMAND "${shared}/share/tarvex_tracking/install-layer.sh" --version
+    RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
+if(NOT status EQUAL 0 OR NOT output MATCHES "^install-layer.sh \\(tarvex_tracking\\) ${VERSION}\n$")
+    message(FATAL_ERROR "install-layer.sh --version printed '${output}' (${status})")
+endif()
+execute_process(COMMAND ${CMAKE_COMMAND} -E env "XDG_DATA_HOME=${WORK_DIR}/uninstall-data"
+        "XDG_CONFIG_HOME=${WORK_DIR}/uninstall-config"
+        "${shared}/share/tarvex_tracking/install-layer.sh" --uninstall
+    RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
+if(NOT status EQUAL 0)
+    message(FATAL_ERROR "install-layer.sh --uninstall failed:\n${output}")
+endif()
+file(GLOB_RECURSE remaining LIST_DIRECTORIES true RELATIVE "${shared}" "${shared}/*")
+list(SORT remaining)
+set(expected_remaining ${others} bin include lib share share/doc share/doc/other share/man
+    share/man/man1 share/openxr share/openxr/1 share/openxr/1/api_layers
+    share/openxr/1/api_layers/implicit.d)
+list(SORT expected_remaining)
+if(NOT remaining STREQUAL expected_remaining)
+    message(FATAL_ERROR "after install-layer.sh --uninstall in a shared prefix the prefix holds\n"
+        "${remaining}\ninstead of\n${expected_remaining}\nIt said:\n${output}")
+endif()
+message(STATUS "install-layer.sh --uninstall removed the tarball's files and only those")
 if(NOT PROBE)
     return()
 endif()

@@ -121,6 +121,11 @@ echo "-- uninstall"
 [[ ! -e $explicit && ! -e $implicit ]] || fail "a manifest is left after uninstall"
 run_configured_probe
 expect_not "layer: $layer" "$work/probe.out"
-"$script" --uninstall | tee "$work/install.out"
+# The installed script also took the installed files with it, and the package's own folders.
+left=$(find "$work/prefix" -type f -o -type l)
+[[ -z $left ]] || fail "files left in the prefix after uninstall: $left"
+[[ ! -e $work/prefix/share/tarvex_tracking && ! -e $work/prefix/share/doc/tarvex-tracking ]] ||
+    fail "the package's own folders are left after uninstall"
+"$build/install/install-layer.sh" --uninstall | tee "$work/install.out"
 expect "nothing to remove" "$work/install.out"
 echo "install test passed"

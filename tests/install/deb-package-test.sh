@@ -1,0 +1,146 @@
+#!/usr/bin/env bash
+# Builds the Debian package of a build folder with cpack, runs lintian on it (no errors allowed)
+# and checks its layout; then, in a throw-away root (an overlay over / on a tmpfs, in a private
+# mount namespace, so the real system stays as it is and everything vanishes with the namespace,
+# also on failure), installs it with apt-get, runs the installed tarvex-check and asks the system's
+# OpenXR loader, searching the system folders, to load the layer for the stand-in runtime;
+# then removes and purges the package and checks that no file of it remains.
+#
+# Usage: deb-package-test.sh <build dir> <probe> <stand-in runtime manifest> <project version>
+set -euo pipefail
+
+fail() {
+    echo "FAILED: $*" >&2
+    exit 1
+}
+layer=XR_APILAYER_TARVEX_tracking_override
+package=tarvex-tracking
+load_line='OpenXR API Layer XR_APILAYER_TARVEX_tracking_override dynamically loaded library initialized.'
+
+if [[ ${1-} == --inside ]]; then
+    # In the throw-away root: $2 the .deb, $3 the probe, $4 the runtime manifest, $5 the version.
+    deb=$2 probe=$3 runtime=$4 version=$5
+    IFS=. read -r major minor patch <<<"$version"
+    export DEBIAN_FRONTEND=noninteractive
+    mkdir -p /tmp/tarvex-deb-test/config /tmp/tarvex-deb-test/none
+    cd /tmp/tarvex-deb-test
+    expect() { grep -qF -- "$1" "$2" || fail "expected '$1' in:"$'\n'"$(cat "$2")"; }
+    # The loader sees the runtime and the system folders the package installs into.
+    probe_layer() {
+        env -u XR_API_LAYER_PATH -u XR_ENABLE_API_LAYERS -u DISABLE_TARVEX_TRACKING_OVERRIDE \
+            XR_RUNTIME_JSON="$runtime" HOME="$PWD"/none XDG_DATA_HOME="$PWD"/none \
+            XDG_DATA_DIRS=/usr/share XDG_CONFIG_HOME="$PWD"/none XDG_CONFIG_DIRS="$PWD"/none \
+            TARVEX_OPENXR_CONFIG="$PWD"/config "$probe" --create-instance >probe.out 2>&1 ||
+            fail "the probe failed: $(cat probe.out)"
+    }
+
+    install_and_use() {
+        echo "-- apt-get install ./$(basename "$deb")"
+        apt-get install -y -q --no-install-recommends "$deb" >apt.out 2>&1 ||
+            fail "apt-get install failed: $(cat apt.out)"
+        dpkg -L $package | sort >files.txt
+        tarvex-check --version >check.out 2>&1 ||
+            fail "tarvex-check --version failed: $(cat check.out)"
+        expect "$version" check.out
+        [[ $(command -v tarvex-check) == /usr/bin/tarvex-check ]] ||
+            fail "tarvex-check is not in /usr/bin"
+        probe_layer
+        expect "layer: $layer version $((major * 1000000 + minor * 1000 + patch))" probe.out
+        expect "$load_line" probe.out
+        expect "instance created" probe.out
+    }
+    # $1: remove or purge.
+    remove_and_check() {
+        echo "-- apt-get $1"
+        apt-get "$1" -y -q $package >apt.out 2>&1 || fail "apt-get $1 failed: $(cat apt.out)"
+        if dpkg-query -W -f='${Status}\n' $package 2>/dev/null | grep -q ' installed'; then
+            fail "after $1 dpkg has $package as $(dpkg-query -W -f='${Status}' $package)"
+        fi
+        local left=() path
+        while IFS= read -r path; do
+            # Shared folders (/usr, /usr/bin, ...) stay; the package's files and own folders go.
+            if [[ -e $path && ! (-d $path && $path != */tarvex[-_]tracking) ]]; then
+                left+=("$path")
+            fi
+        done <files.txt
+        ((${#left[@]} == 0)) || fail "left behind after apt-get $1: ${left[*]}"
+        probe_layer
+        if grep -qF "$layer" probe.out; then
+            fail "after $1 the loader still finds the layer: $(cat probe.out)"
+        fi
+    }
+
+    install_and_use
+    remove_and_check remove
+    install_and_use
+    remove_and_check purge
+    echo "installed, loaded through the system's folders, removed without residue"
+    exit 0
+fi
+
+build=$1 probe=$2 runtime=$3 version=$4
+for tool in cpack dpkg-deb lintian unshare chroot mount apt-get dpkg-architecture; do
+    command -v "$tool" >/dev/null || fail "$tool is missing (scripts/install-deps.sh installs it)"
+done
+[[ $(id -u) == 0 ]] || fail "the throw-away root needs root (a mount namespace and overlay)"
+arch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/tarvex-deb-test.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+echo "-- cpack -G DEB"
+cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/package" >"$work/cpack.out" 2>&1 ||
+    fail "cpack failed: $(cat "$work/cpack.out")"
+debs=("$work"/package/*.deb)
+((${#debs[@]} == 1)) && [[ -f ${debs[0]} ]] || fail "expected one .deb, found: ${debs[*]}"
+deb=${debs[0]}
+[[ $(basename "$deb") == ${package}_${version}_*.deb ]] || fail "unexpected file name $(basename "$deb")"
+
+echo "-- lintian"
+lintian --fail-on error --tag-display-limit 0 "$deb" >"$work/lintian.out" 2>&1 ||
+    fail "lintian reports errors: $(cat "$work/lintian.out")"
+cat "$work/lintian.out"
+
+echo "-- the package's layout"
+dpkg-deb -x "$deb" "$work/unpacked"
+for path in "usr/lib/$arch/tarvex_tracking/libtarvex_tracking.so" usr/bin/tarvex-check \
+    "usr/share/openxr/1/api_layers/implicit.d/$layer.json" \
+    usr/share/doc/$package/copyright usr/share/doc/$package/changelog.gz \
+    usr/share/doc/$package/README.md usr/share/man/man1/tarvex-check.1.gz \
+    usr/share/tarvex_tracking/TarvexOpenXRConfig.ini; do
+    [[ -f $work/unpacked/$path ]] || fail "$path missing from the package"
+done
+# Nothing of the tarball's own layout: no library in the shared library folder, no user script.
+for path in "usr/lib/$arch/libtarvex_tracking.so" usr/lib/libtarvex_tracking.so \
+    usr/share/tarvex_tracking/install-layer.sh usr/share/doc/$package/LICENSE; do
+    [[ ! -e $work/unpacked/$path ]] || fail "$path must not be in the package"
+done
+grep -qF "\"library_path\": \"/usr/lib/$arch/tarvex_tracking/libtarvex_tracking.so\"" \
+    "$work/unpacked/usr/share/openxr/1/api_layers/implicit.d/$layer.json" ||
+    fail "the manifest does not name the library by its absolute path"
+dpkg-deb -f "$deb" Depends | grep -q libc6 || fail "no shared-library Depends: $(dpkg-deb -f "$deb" Depends)"
+
+echo "-- in a throw-away root"
+mkdir "$work/mnt"
+unshare -m -- bash -c '
+    set -euo pipefail
+    work=$1 build=$2 deb=$3 probe=$4 runtime=$5 version=$6 script=$7
+    mount --make-rprivate /
+    mount -t tmpfs tmpfs "$work/mnt"
+    mkdir "$work/mnt/upper" "$work/mnt/work" "$work/mnt/root"
+    mount -t overlay overlay -o "lowerdir=/,upperdir=$work/mnt/upper,workdir=$work/mnt/work" \
+        "$work/mnt/root"
+    root=$work/mnt/root
+    mount --rbind /proc "$root/proc"
+    mount --rbind /dev "$root/dev"
+    mkdir -p "$root$build" "$root/tmp/tarvex-deb-test"
+    mount --rbind "$build" "$root$build"
+    cp "$deb" "$script" "$root/tmp/tarvex-deb-test/"
+    chroot "$root" bash "/tmp/tarvex-deb-test/$(basename "$script")" --inside \
+        "/tmp/tarvex-deb-test/$(basename "$deb")" "$probe" "$runtime" "$version"
+' bash "$work" "$build" "$deb" "$probe" "$runtime" "$version" "$0"
+
+# The real system never saw the package.
+if dpkg-query -W -f='${Status}' $package 2>/dev/null | grep -q installed; then
+    fail "$package is installed on the real system"
+fi
