@@ -18,8 +18,8 @@ XrVector3f Add(const XrVector3f& a, const XrVector3f& b) {
 
 // The corrected head pose: the yaw correction applied to the stored orientation, and the stored
 // position turned by it about the vertical through the motion-capture origin.
-XrPosef CorrectedHead(const XrQuaternionf& yawOffset, const XrQuaternionf& yawOffsetInverse,
-                      const HmdPose& pose) {
+inline XrPosef CorrectedHead(const XrQuaternionf& yawOffset, const XrQuaternionf& yawOffsetInverse,
+                             const HmdPose& pose) {
     const XrVector3f& p = pose.position;
     const XrQuaternionf turned =
         Multiply(Multiply(yawOffset, {p.x, p.y, p.z, 0.0f}), yawOffsetInverse);
@@ -48,9 +48,12 @@ void MocapTracker::OverrideViewPoses(XrPosef& first, XrPosef& second, const HmdP
     const XrQuaternionf& q = pose.orientation;
 
     // Exactly one thread captures the yaw correction; a concurrent caller waits the few
-    // nanoseconds it takes rather than using a half-written correction.
-    auto state = YawCapture::NotCaptured;
-    if (yawOffsetComputed.compare_exchange_strong(state, YawCapture::Capturing)) {
+    // nanoseconds it takes rather than using a half-written correction. Once captured, a plain
+    // acquire load tells so: the read-modify-write would cost every frame a locked instruction.
+    auto state = yawOffsetComputed.load(std::memory_order_acquire);
+    if (state == YawCapture::NotCaptured &&
+        yawOffsetComputed.compare_exchange_strong(state, YawCapture::Capturing,
+                                                  std::memory_order_acquire)) {
         const float hm = HalfYaw(q);
         const float hr = HalfYaw(first.orientation);
         const XrQuaternionf mocapHalf{0.0f, std::sin(hm), 0.0f, std::cos(hm)};
@@ -64,8 +67,9 @@ void MocapTracker::OverrideViewPoses(XrPosef& first, XrPosef& second, const HmdP
         }
     }
 
-    const XrVector3f leftEye = EyeOffset(q, EyeScale(ipd, -0.5f));
-    const XrVector3f rightEye = EyeOffset(q, EyeScale(ipd, 0.5f));
+    // EyeOffset's rotation, inline so that both eyes and the head are computed side by side.
+    const XrVector3f leftEye = Rotate(q, {EyeScale(ipd, -0.5f), 0.0f, 0.0f});
+    const XrVector3f rightEye = Rotate(q, {EyeScale(ipd, 0.5f), 0.0f, 0.0f});
     const XrPosef head = CorrectedHead(yawOffset, yawOffsetInverse, pose);
 
     first.orientation = head.orientation;
