@@ -181,7 +181,11 @@ bool DisplayClockAhead(XrTime, double* seconds) {
 
 void PoseHistoryRead(benchmark::State& state) {
     const MocapTracker& tracker = TrackerWithOptions();
-    Counted(state, [&] { benchmark::DoNotOptimize(tracker.poseHistory.Read()); });
+    PoseHistory::Snapshot snapshot;
+    Counted(state, [&] {
+        benchmark::DoNotOptimize(tracker.poseHistory.Read(&snapshot));
+        benchmark::DoNotOptimize(snapshot);
+    });
 }
 
 // The clock read is the conversion's here, so it counts twice, as in the hooks.
