@@ -3,26 +3,20 @@
 
 #include <benchmark/benchmark.h>
 
-#include <unistd.h>
-
-#include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <ostream>
 #include <string>
-#include <system_error>
 #include <utility>
 #include <vector>
 
 #include "AllocationCounter.h"
-#include "FileStreamBuffer.h"
+#include "LayerOutputAside.h"
 #include "OverheadReporter.h"
 #include "layer/OpenXRLayer.h"
 #include "layer/OptionalInstanceCreation.h"
-#include "log/LogFileWriter.h"
 #include "layer/PoseHooks.h"
 #include "platform/Platform.h"
 #include "tracking/MocapTracker.h"
@@ -238,39 +232,24 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;
     }
-    // Chosen by --benchmark_format and --benchmark_color; the colour choice looks at standard
-    // output, so this comes before it moves.
     benchmark::BenchmarkReporter* display = benchmark::CreateDefaultDisplayReporter();
-
-    // The hooks log every frame; the benchmark measures the layer, not the terminal. Its reports
-    // keep the original standard output through a duplicate.
-    std::FILE* reports = fdopen(dup(fileno(stdout)), "w");
-    if (reports == nullptr || std::freopen("/dev/null", "w", stdout) == nullptr) {
-        std::perror("hook_benchmarks: cannot set standard output aside");
+    LayerOutputAside output("hook_benchmarks");
+    if (!output.Ready()) {
         return 1;
     }
-    // The layer copies every line to its log file, as it does in an application.
-    const std::filesystem::path logFolder = std::filesystem::temp_directory_path() /
-                                            ("tarvex_hook_benchmarks_" + std::to_string(getpid()));
-    std::filesystem::create_directories(logFolder);
-    const std::string logPath = LogFileWriter::Instance().Start(logFolder.string(), "");
-
-    FileStreamBuffer reportBuffer(reports);
-    std::ostream reportStream(&reportBuffer);
-    display->SetOutputStream(&reportStream);
+    display->SetOutputStream(&output.Reports());
     OverheadReporter reporter(display);
-    reporter.SetOutputStream(&reportStream);
+    reporter.SetOutputStream(&output.Reports());
 
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    reportStream.flush();
+    output.Reports().flush();
     reporter.PrintOverheads(
         std::cerr,
         {"xrLocateViews", "xrEndFrame", "xrLocateViews, options on", "xrEndFrame, options on",
          "xrLocateSpace of VIEW, options on", "xrEndFrame, runtime views"});
-    std::cerr << "log file: " << (logPath.empty() ? "none (could not be opened)" : logPath) << '\n';
-    std::error_code ignored;
-    std::filesystem::remove_all(logFolder, ignored);
+    std::cerr << "log file: "
+              << (output.LogPath().empty() ? "none (could not be opened)" : output.LogPath())
+              << '\n';
     benchmark::Shutdown();
-    std::fclose(reports);
     return 0;
 }

@@ -4,20 +4,14 @@
 
 #include <benchmark/benchmark.h>
 
-#include <unistd.h>
-
 #include <atomic>
-#include <cstdio>
-#include <filesystem>
 #include <iostream>
 #include <ostream>
 #include <string>
-#include <system_error>
 
 #include "AllocationCounter.h"
-#include "FileStreamBuffer.h"
+#include "LayerOutputAside.h"
 #include "layer/LayerObjectCache.h"
-#include "log/LogFileWriter.h"
 #include "log/LogOutput.h"
 #include "log/LogQueue.h"
 #include "override/TrackedPoseAt.h"
@@ -223,28 +217,15 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;
     }
-    // Chosen by --benchmark_format and --benchmark_color, before standard output moves.
     benchmark::BenchmarkReporter* display = benchmark::CreateDefaultDisplayReporter();
-    // As in hook_benchmarks: the lines go to /dev/null and to a log file, with the writer thread
-    // running (a second thread is what makes standard output's lock a real one).
-    std::FILE* reports = fdopen(dup(fileno(stdout)), "w");
-    if (reports == nullptr || std::freopen("/dev/null", "w", stdout) == nullptr) {
-        std::perror("piece_benchmarks: cannot set standard output aside");
+    // As in hook_benchmarks, with the log file's writer thread running: a second thread is what
+    // makes standard output's lock a real one.
+    LayerOutputAside output("piece_benchmarks");
+    if (!output.Ready()) {
         return 1;
     }
-    const std::filesystem::path logFolder = std::filesystem::temp_directory_path() /
-                                            ("tarvex_piece_benchmarks_" + std::to_string(getpid()));
-    std::filesystem::create_directories(logFolder);
-    LogFileWriter::Instance().Start(logFolder.string(), "");
-
-    FileStreamBuffer reportBuffer(reports);
-    std::ostream reportStream(&reportBuffer);
-    display->SetOutputStream(&reportStream);
+    display->SetOutputStream(&output.Reports());
     benchmark::RunSpecifiedBenchmarks(display);
-    reportStream.flush();
-    std::error_code ignored;
-    std::filesystem::remove_all(logFolder, ignored);
     benchmark::Shutdown();
-    std::fclose(reports);
     return 0;
 }
