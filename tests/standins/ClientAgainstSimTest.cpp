@@ -230,6 +230,20 @@ struct Collector {
         seen.age = self->client->SecondsSinceHostTimestamp(seen.mid);
         self->count.store(index + 1, std::memory_order_release);
     }
+
+    // Collects frames from the connected client until it has `atLeast`, then disconnects it.
+    testing::AssertionResult CollectFrom(OrvixClient& connected, size_t atLeast) {
+        client = &connected;
+        if (connected.SetFrameReceivedCallback(OnFrame, this) != ErrorCode_OK) {
+            return testing::AssertionFailure() << "the frame callback was refused";
+        }
+        const bool collected = WaitFor([&] { return count.load() >= atLeast; });
+        connected.Disconnect();
+        if (!collected) {
+            return testing::AssertionFailure() << "only " << count.load() << " frames came";
+        }
+        return testing::AssertionSuccess();
+    }
 };
 
 TEST(OrvixClientAgainstSim, FramesCarryTheBodiesInTheRecordLayoutWithSaneTimestamps) {
@@ -243,11 +257,8 @@ TEST(OrvixClientAgainstSim, FramesCarryTheBodiesInTheRecordLayoutWithSaneTimesta
     OrvixClient client;
     ASSERT_EQ(client.Connect(sim.Params()), ErrorCode_OK);
     Collector collector;
-    collector.client = &client;
     collector.headsetId = 7;
-    ASSERT_EQ(client.SetFrameReceivedCallback(Collector::OnFrame, &collector), ErrorCode_OK);
-    ASSERT_TRUE(WaitFor([&] { return collector.count.load() >= 50; }));
-    client.Disconnect();
+    ASSERT_TRUE(collector.CollectFrom(client, 50));
 
     const size_t count = collector.count.load(std::memory_order_acquire);
     for (size_t i = 0; i < count; ++i) {
@@ -285,10 +296,7 @@ TEST(OrvixClientAgainstSim, AgesAreRightWhenServerClockDiffers) {
         OrvixClient client;
         ASSERT_EQ(client.Connect(sim.Params()), ErrorCode_OK);
         Collector collector;
-        collector.client = &client;
-        ASSERT_EQ(client.SetFrameReceivedCallback(Collector::OnFrame, &collector), ErrorCode_OK);
-        ASSERT_TRUE(WaitFor([&] { return collector.count.load() >= 50; }));
-        client.Disconnect();
+        ASSERT_TRUE(collector.CollectFrom(client, 50));
         const size_t count = collector.count.load(std::memory_order_acquire);
         for (size_t i = 0; i < count; ++i) {
             EXPECT_GE(collector.frames[i].age, 0.0) << i;
@@ -310,10 +318,7 @@ TEST(OrvixClientAgainstSim, FramesCarryTheirCaptureTheLatencyBeforeTheyAreSent) 
     OrvixClient client;
     ASSERT_EQ(client.Connect(sim.Params()), ErrorCode_OK);
     Collector collector;
-    collector.client = &client;
-    ASSERT_EQ(client.SetFrameReceivedCallback(Collector::OnFrame, &collector), ErrorCode_OK);
-    ASSERT_TRUE(WaitFor([&] { return collector.count.load() >= 50; }));
-    client.Disconnect();
+    ASSERT_TRUE(collector.CollectFrom(client, 50));
 
     const size_t count = collector.count.load(std::memory_order_acquire);
     for (size_t i = 0; i < count; ++i) {
@@ -415,10 +420,7 @@ TEST(OrvixClientAgainstSim, TruncatedFramesAreCountedAndDropped) {
     ASSERT_EQ(client.Connect(sim.Params()), ErrorCode_OK);
     const uint64_t malformedBefore = OrvixStandin_MalformedDatagramCount();
     Collector collector;
-    collector.client = &client;
-    ASSERT_EQ(client.SetFrameReceivedCallback(Collector::OnFrame, &collector), ErrorCode_OK);
-    ASSERT_TRUE(WaitFor([&] { return collector.count.load() >= 20; }));
-    client.Disconnect();
+    ASSERT_TRUE(collector.CollectFrom(client, 20));
     const size_t count = collector.count.load(std::memory_order_acquire);
     for (size_t i = 0; i < count; ++i) {
         EXPECT_EQ(collector.frames[i].number % 2, 1) << i;
