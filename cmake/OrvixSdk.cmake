@@ -7,11 +7,29 @@ set(TARVEX_ORVIX_SDK_DIR "" CACHE PATH
     "The vendor's client-library SDK (include/OrvixLib.h, lib/); empty: link the stand-in")
 set(TARVEX_ORVIX_SDK_LIBRARY_NAME OrvixLib CACHE STRING
     "The SDK library's name without prefix or suffix (OrvixLib finds OrvixLib.lib, libOrvixLib.a, libOrvixLib.so)")
+set(TARVEX_ORVIX_SDK_VERSION "" CACHE STRING
+    "The vendor SDK's version, for the build flavour that packages and tools report (empty: unknown)")
 
+# The build flavour: which client library this build links. Packages carry its tag in their file
+# names, and the tools and the log file say it, since a stand-in build talks only to the simulator.
 add_library(orvix_client INTERFACE)
 if(NOT TARVEX_ORVIX_SDK_DIR)
     target_link_libraries(orvix_client INTERFACE orvix_standin)
+    set(TARVEX_CLIENT_STANDIN true)
+    set(TARVEX_FLAVOUR_TAG standin)
+    set(TARVEX_FLAVOUR_TEXT "stand-in client library, talks only to tarvex-mocap-sim")
+    message(STATUS "Motion-capture client library: the stand-in (talks only to tarvex-mocap-sim; "
+        "set TARVEX_ORVIX_SDK_DIR to build against the vendor's SDK)")
     return()
+endif()
+set(TARVEX_CLIENT_STANDIN false)
+if(TARVEX_ORVIX_SDK_VERSION)
+    string(REGEX REPLACE "[^A-Za-z0-9.]" "" _orvix_version_tag "${TARVEX_ORVIX_SDK_VERSION}")
+    set(TARVEX_FLAVOUR_TAG "orvix${_orvix_version_tag}")
+    set(TARVEX_FLAVOUR_TEXT "vendor client library OrvixLib ${TARVEX_ORVIX_SDK_VERSION}")
+else()
+    set(TARVEX_FLAVOUR_TAG orvix)
+    set(TARVEX_FLAVOUR_TEXT "vendor client library OrvixLib, version not given")
 endif()
 
 cmake_path(ABSOLUTE_PATH TARVEX_ORVIX_SDK_DIR NORMALIZE OUTPUT_VARIABLE _orvix_sdk)
@@ -57,7 +75,8 @@ else()
 endif()
 target_include_directories(orvix_sdk INTERFACE "${TARVEX_ORVIX_SDK_INCLUDE_DIR}")
 target_link_libraries(orvix_client INTERFACE orvix_sdk)
-message(STATUS "Motion-capture client library: ${TARVEX_ORVIX_SDK_LIBRARY} (SDK ${_orvix_sdk})")
+message(STATUS "Motion-capture client library: ${TARVEX_FLAVOUR_TEXT}: "
+    "${TARVEX_ORVIX_SDK_LIBRARY} (SDK ${_orvix_sdk})")
 
 # The vendor's shared library goes where the layer is, and the layer looks for it there.
 if(TARVEX_ORVIX_SDK_RUNTIME)

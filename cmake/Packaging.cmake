@@ -31,7 +31,9 @@ set(CPACK_PACKAGE_NAME tarvex_tracking)
 set(CPACK_PACKAGE_VENDOR Tarvex)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "OpenXR API layer that takes the headset pose from a motion-capture system")
-set(CPACK_PACKAGE_FILE_NAME "tarvex_tracking-${PROJECT_VERSION}-${_tarvex_system}")
+# The flavour tag says which client library the package's layer links (standin, orvix<version>).
+set(CPACK_PACKAGE_FILE_NAME
+    "tarvex_tracking-${PROJECT_VERSION}-${TARVEX_FLAVOUR_TAG}-${_tarvex_system}")
 set(CPACK_RESOURCE_FILE_LICENSE "${PROJECT_SOURCE_DIR}/LICENSE")
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 set(CPACK_STRIP_FILES TRUE)

@@ -40,7 +40,7 @@ License: Apache-2.0
 string(TIMESTAMP _tarvex_changelog_date "%a, %d %b %Y %H:%M:%S +0000" UTC)
 set(TARVEX_DEB_MAINTAINER "Tarvex tracking maintainers <tracking@tarvex.invalid>")
 file(WRITE "${CMAKE_BINARY_DIR}/install/debian/changelog"
-"${TARVEX_DEB_PACKAGE_NAME} (${PROJECT_VERSION}) stable; urgency=medium
+"${TARVEX_DEB_PACKAGE_NAME} (${PROJECT_VERSION}+${TARVEX_FLAVOUR_TAG}) stable; urgency=medium
 
   * Release ${PROJECT_VERSION}.
 
@@ -57,6 +57,9 @@ install(FILES "${CMAKE_BINARY_DIR}/install/debian/copyright"
     DESTINATION ${_tarvex_doc_dir} COMPONENT debian EXCLUDE_FROM_ALL)
 
 set(CPACK_DEBIAN_PACKAGE_NAME ${TARVEX_DEB_PACKAGE_NAME})
+# The flavour is part of the package's version (1.0.0+standin), so that dpkg -l and the file name
+# both say which client library the layer links.
+set(CPACK_DEBIAN_PACKAGE_VERSION "${PROJECT_VERSION}+${TARVEX_FLAVOUR_TAG}")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${TARVEX_DEB_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION libs)

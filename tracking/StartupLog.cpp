@@ -19,7 +19,7 @@ void LogStartupBegins(const std::optional<std::string>& configPath) {
     LogFileWriter& writer = LogFileWriter::Instance();
     if (!writer.Started()) {
         std::ostringstream head;
-        head << "tarvex_tracking " << kTarvexVersion
+        head << "tarvex_tracking " << kTarvexVersion << " (" << kTarvexFlavour << ")"
              << ", XR_APILAYER_TARVEX_tracking_override: log of process " << platform::ProcessId()
              << ", started " << platform::LocalTimeText() << '\n';
         const char* folder = std::getenv(kConfigVariable);

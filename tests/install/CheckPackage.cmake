@@ -15,7 +15,7 @@ endif()
 
 set(layer XR_APILAYER_TARVEX_tracking_override)
 if(WINDOWS)
-    set(pattern "*.zip")
+    set(pattern "tarvex_tracking-${VERSION}-standin-windows-x64.zip")
     set(expected
         tarvex_tracking.dll
         ${layer}.json
@@ -24,7 +24,7 @@ if(WINDOWS)
         README.md
         LICENSE)
 else()
-    set(pattern "*.tar.gz")
+    set(pattern "tarvex_tracking-${VERSION}-standin-linux-*.tar.gz")
     set(expected
         ${LIBDIR}/libtarvex_tracking.so
         bin/tarvex-check

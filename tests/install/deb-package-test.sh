@@ -41,7 +41,7 @@ if [[ ${1-} == --inside ]]; then
         dpkg -L $package | sort >files.txt
         tarvex-check --version >check.out 2>&1 ||
             fail "tarvex-check --version failed: $(cat check.out)"
-        expect "$version" check.out
+        expect "$version (stand-in client library, talks only to tarvex-mocap-sim)" check.out
         [[ $(command -v tarvex-check) == /usr/bin/tarvex-check ]] ||
             fail "tarvex-check is not in /usr/bin"
         probe_layer
@@ -94,7 +94,7 @@ cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/package" >"$work/cpac
 debs=("$work"/package/*.deb)
 ((${#debs[@]} == 1)) && [[ -f ${debs[0]} ]] || fail "expected one .deb, found: ${debs[*]}"
 deb=${debs[0]}
-[[ $(basename "$deb") == ${package}_${version}_*.deb ]] || fail "unexpected file name $(basename "$deb")"
+[[ $(basename "$deb") == ${package}_${version}+standin_*.deb ]] || fail "unexpected file name $(basename "$deb")"
 
 echo "-- lintian"
 lintian --fail-on error --tag-display-limit 0 "$deb" >"$work/lintian.out" 2>&1 ||

@@ -51,7 +51,7 @@ sdk_library=$work/sdk/lib/libOrvixLib.a
 
 echo "-- the layer alone, configured against the SDK for the prefix /usr"
 options=(-G Ninja -DCMAKE_BUILD_TYPE=Release -DTARVEX_BUILD_TESTS=OFF -DTARVEX_BUILD_TOOLS=OFF
-    "-DTARVEX_ORVIX_SDK_DIR=$work/sdk" -DCMAKE_INSTALL_PREFIX=/usr
+    "-DTARVEX_ORVIX_SDK_DIR=$work/sdk" -DTARVEX_ORVIX_SDK_VERSION=9.9 -DCMAKE_INSTALL_PREFIX=/usr
     "-DCMAKE_C_COMPILER=$(cached CMAKE_C_COMPILER "$build")"
     "-DCMAKE_CXX_COMPILER=$(cached CMAKE_CXX_COMPILER "$build")")
 launcher=$(cached CMAKE_CXX_COMPILER_LAUNCHER "$build")
@@ -60,8 +60,10 @@ if [[ -n $launcher ]]; then
 fi
 cmake -S "$source" -B "$work/build" "${options[@]}" >"$work/configure.out" ||
     fail "configure: $(cat "$work/configure.out")"
-grep -F "Motion-capture client library: $sdk_library" "$work/configure.out" ||
-    fail "the configure step did not take the SDK: $(cat "$work/configure.out")"
+grep -F "Motion-capture client library: vendor client library OrvixLib 9.9: $sdk_library" \
+    "$work/configure.out" || fail "the configure step did not take the SDK: $(cat "$work/configure.out")"
+grep -qF 'CPACK_PACKAGE_FILE_NAME "tarvex_tracking-'"$(cached CMAKE_PROJECT_VERSION "$work/build")"'-orvix9.9-' \
+    "$work/build/CPackConfig.cmake" || fail "the package's file name does not carry the flavour"
 ninja -C "$work/build" -t commands tarvex_tracking >"$work/commands.out"
 link=$(tail -n 1 "$work/commands.out")
 [[ $link == *"$sdk_library"* ]] || fail "the layer's link line lacks $sdk_library: $link"
@@ -98,4 +100,6 @@ env -u XR_ENABLE_API_LAYERS -u DISABLE_TARVEX_TRACKING_OVERRIDE \
 grep -qF "$load_line" "$work/demo.out" || fail "the layer was not loaded: $(cat "$work/demo.out")"
 grep -qF "the layer changed the views of $frames of $frames frames" "$work/demo.out" ||
     fail "the layer did not change every frame's views: $(cat "$work/demo.out")"
+grep -qF "(vendor client library OrvixLib 9.9)" "$work/config/tarvex_tracking.log" ||
+    fail "the log file does not name the client library: $(head -n 3 "$work/config/tarvex_tracking.log")"
 echo "the layer built against the SDK tracks the simulator's headset"

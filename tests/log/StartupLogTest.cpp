@@ -44,6 +44,7 @@ TEST(StartupLogTest, TheLogFileBesideTheConfigurationHoldsTheSetupAndEveryLine) 
     text << file.rdbuf();
     const std::string expected =
         std::string("tarvex_tracking ") + kTarvexVersion +
+        R"( \(stand-in client library, talks only to tarvex-mocap-sim\))"
         ", XR_APILAYER_TARVEX_tracking_override: log of process [0-9]+, started "
         "[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\n"
         "configuration file: " +

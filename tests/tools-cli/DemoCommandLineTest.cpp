@@ -158,7 +158,8 @@ TEST(DemoCommandLine, VersionPrintsTheProjectVersion) {
     const demo::DemoCommandLine parsed = Parse({"--version"});
     EXPECT_FALSE(parsed.run);
     EXPECT_EQ(parsed.exitCode, demo::kExitOk);
-    EXPECT_EQ(parsed.message, std::string("tarvex-demo ") + kTarvexVersion + "\n");
+    EXPECT_EQ(parsed.message, std::string("tarvex-demo ") + kTarvexVersion +
+                  " (stand-in client library, talks only to tarvex-mocap-sim)\n");
 }
 
 TEST(DemoCommandLine, HelpNamesEverySwitchAndTheExitCodes) {

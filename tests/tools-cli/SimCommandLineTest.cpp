@@ -319,7 +319,8 @@ TEST(SimCommandLine, VersionPrintsTheProjectVersion) {
     const SimCommandLine parsed = Parse({"--version"});
     EXPECT_FALSE(parsed.run);
     EXPECT_EQ(parsed.exitCode, 0);
-    EXPECT_EQ(parsed.message, std::string("tarvex-mocap-sim ") + kTarvexVersion + "\n");
+    EXPECT_EQ(parsed.message, std::string("tarvex-mocap-sim ") + kTarvexVersion +
+                  " (stand-in client library, talks only to tarvex-mocap-sim)\n");
 }
 
 TEST(SimCommandLine, HelpNamesEverySwitch) {

@@ -76,7 +76,7 @@ CheckRunResult RunCheck(const std::vector<std::string>& args, const MocapPorts& 
         return {2, std::string(kProgram) + ": " + error.what() + "\n\n" + app.help()};
     }
     if (options.version) {
-        return {0, std::string(kProgram) + " " + kTarvexVersion + "\n"};
+        return {0, TarvexVersionLine(kProgram) + "\n"};
     }
 
     Report report;

@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
         "subscriptions in unicast mode, receives frames for a while and prints the frame loss\n"
         "and the age of each frame on arrival.",
         "tarvex-mocap-probe");
-    app.set_version_flag("--version", std::string("tarvex-mocap-probe ") + kTarvexVersion,
+    app.set_version_flag("--version", TarvexVersionLine("tarvex-mocap-probe"),
                          "print the version and exit");
     app.set_help_flag("-h,--help", "this text");
     app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
