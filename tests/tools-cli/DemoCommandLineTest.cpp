@@ -159,7 +159,7 @@ TEST(DemoCommandLine, VersionPrintsTheProjectVersion) {
     EXPECT_FALSE(parsed.run);
     EXPECT_EQ(parsed.exitCode, demo::kExitOk);
     EXPECT_EQ(parsed.message, std::string("tarvex-demo ") + kTarvexVersion +
-                  " (stand-in client library, talks only to tarvex-mocap-sim)\n");
+                                  " (stand-in client library, talks only to tarvex-mocap-sim)\n");
 }
 
 TEST(DemoCommandLine, HelpNamesEverySwitchAndTheExitCodes) {

@@ -320,7 +320,7 @@ TEST(SimCommandLine, VersionPrintsTheProjectVersion) {
     EXPECT_FALSE(parsed.run);
     EXPECT_EQ(parsed.exitCode, 0);
     EXPECT_EQ(parsed.message, std::string("tarvex-mocap-sim ") + kTarvexVersion +
-                  " (stand-in client library, talks only to tarvex-mocap-sim)\n");
+                                  " (stand-in client library, talks only to tarvex-mocap-sim)\n");
 }
 
 TEST(SimCommandLine, HelpNamesEverySwitch) {

@@ -154,7 +154,7 @@ TEST(CheckRunTest, HelpAndVersionExitWithZero) {
     const CheckRunResult version = RunCheck({"--version"});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.output, std::string("tarvex-check ") + kTarvexVersion +
-                  " (stand-in client library, talks only to tarvex-mocap-sim)\n");
+                                  " (stand-in client library, talks only to tarvex-mocap-sim)\n");
 }
 
 // Without settings there is nothing to connect to: the run stays offline and fails.

@@ -53,8 +53,7 @@ DemoCommandLine ParseDemoCommandLine(int argc, const char* const* argv) {
     DemoOptions& options = result.options;
 
     CLI::App app("An OpenXR application that shows the view poses it receives.", kProgram);
-    app.set_version_flag("--version", TarvexVersionLine(kProgram),
-                         "print the version and exit");
+    app.set_version_flag("--version", TarvexVersionLine(kProgram), "print the version and exit");
     app.set_help_flag("-h,--help", "this text");
     // A switch given twice keeps its last value, as it always has.
     app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);

@@ -115,8 +115,7 @@ SimCommandLine ParseSimCommandLine(int argc, const char* const* argv) {
         "bodies, the\nheadset among them, to every connected client (unicast) or to a multicast "
         "group.",
         kProgram);
-    app.set_version_flag("--version", TarvexVersionLine(kProgram),
-                         "print the version and exit");
+    app.set_version_flag("--version", TarvexVersionLine(kProgram), "print the version and exit");
     app.set_help_flag("-h,--help", "this text");
     // A switch given twice keeps its last value, as it always has.
     app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
