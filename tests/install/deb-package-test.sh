@@ -3,10 +3,12 @@
 # and checks its layout; then, in a throw-away root (an overlay over / on a tmpfs, in a private
 # mount namespace, so the real system stays as it is and everything vanishes with the namespace,
 # also on failure), installs it with apt-get, runs the installed tarvex-check and asks the system's
-# OpenXR loader, searching the system folders, to load the layer for the stand-in runtime;
-# then removes and purges the package and checks that no file of it remains.
+# OpenXR loader, searching the system folders, to load the layer for the stand-in runtime, and runs
+# hello_xr through the installed layer, fed by the simulator on its fixed ports; then removes and
+# purges the package and checks that no file of it remains.
 #
 # Usage: deb-package-test.sh <build dir> <probe> <stand-in runtime manifest> <project version>
+#                            <simulator>
 set -euo pipefail
 
 fail() {
@@ -18,8 +20,9 @@ package=tarvex-tracking
 load_line='OpenXR API Layer XR_APILAYER_TARVEX_tracking_override dynamically loaded library initialized.'
 
 if [[ ${1-} == --inside ]]; then
-    # In the throw-away root: $2 the .deb, $3 the probe, $4 the runtime manifest, $5 the version.
-    deb=$2 probe=$3 runtime=$4 version=$5
+    # In the throw-away root: $2 the .deb, $3 the probe, $4 the runtime manifest, $5 the version,
+    # $6 the simulator.
+    deb=$2 probe=$3 runtime=$4 version=$5 simulator=$6
     IFS=. read -r major minor patch <<<"$version"
     export DEBIAN_FRONTEND=noninteractive
     mkdir -p /tmp/tarvex-deb-test/config /tmp/tarvex-deb-test/none
@@ -32,6 +35,41 @@ if [[ ${1-} == --inside ]]; then
             XDG_DATA_DIRS=/usr/share XDG_CONFIG_HOME="$PWD"/none XDG_CONFIG_DIRS="$PWD"/none \
             TARVEX_OPENXR_CONFIG="$PWD"/config "$probe" --create-instance >probe.out 2>&1 ||
             fail "the probe failed: $(cat probe.out)"
+    }
+
+    # hello_xr, as a user runs it, with the sample configuration copied as the guide says: every
+    # frame it submits carries the layer's views, not the runtime's.
+    hello_xr_through_layer() {
+        local frames=30
+        cp /usr/share/tarvex_tracking/TarvexOpenXRConfig.ini config/
+        "$simulator" --path orbit >simulator.out 2>&1 &
+        local simulator_pid=$!
+        # hello_xr ends when its input does: a pipe held open until it is done.
+        rm -f input && mkfifo input
+        sleep 70 >input 2>/dev/null &
+        local holder_pid=$!
+        local status=0
+        env -u XR_API_LAYER_PATH -u XR_ENABLE_API_LAYERS -u DISABLE_TARVEX_TRACKING_OVERRIDE \
+            XR_RUNTIME_JSON="$runtime" HOME="$PWD"/none XDG_DATA_HOME="$PWD"/none \
+            XDG_DATA_DIRS=/usr/share XDG_CONFIG_HOME="$PWD"/none XDG_CONFIG_DIRS="$PWD"/none \
+            TARVEX_OPENXR_CONFIG="$PWD"/config TARVEX_STANDIN_SESSION_FRAMES=$frames \
+            TARVEX_STANDIN_RUNTIME_RECORD="$PWD"/record.txt \
+            VK_ICD_FILENAMES=/usr/share/vulkan/icd.d/lvp_icd.x86_64.json \
+            timeout 60 hello_xr --graphics Vulkan2 <input >hello_xr.out 2>&1 || status=$?
+        kill "$simulator_pid" "$holder_pid" 2>/dev/null || true
+        wait "$simulator_pid" "$holder_pid" 2>/dev/null || true
+        ((status == 0)) || fail "hello_xr exited with $status: $(tail -n 20 hello_xr.out)"
+        expect "$load_line" hello_xr.out
+        expect "Position set" hello_xr.out
+        local accepted
+        accepted=$(grep -c 'end_frame .* result=XR_SUCCESS' record.txt || true)
+        ((accepted == frames)) || fail "$accepted of $frames frames accepted: $(tail -n 5 record.txt)"
+        # The views hello_xr submits are the layer's, which differ from what the runtime located.
+        awk '$1 == "locate_views" { located = $3 }
+             $1 == "projection_layer" { n++; if ($3 == located) same++ }
+             END { exit !(n > 0 && same == 0) }' record.txt ||
+            fail "hello_xr submitted the runtime's own views: $(grep -m 2 -E '^(locate_views|projection_layer)' record.txt)"
+        rm -f config/TarvexOpenXRConfig.ini config/tarvex_tracking*.log record.txt
     }
 
     install_and_use() {
@@ -48,6 +86,7 @@ if [[ ${1-} == --inside ]]; then
         expect "layer: $layer version $((major * 1000000 + minor * 1000 + patch))" probe.out
         expect "$load_line" probe.out
         expect "instance created" probe.out
+        hello_xr_through_layer
     }
     # $1: remove or purge.
     remove_and_check() {
@@ -78,8 +117,8 @@ if [[ ${1-} == --inside ]]; then
     exit 0
 fi
 
-build=$1 probe=$2 runtime=$3 version=$4
-for tool in cpack dpkg-deb lintian unshare chroot mount apt-get dpkg-architecture; do
+build=$1 probe=$2 runtime=$3 version=$4 simulator=$5
+for tool in cpack dpkg-deb lintian unshare chroot mount apt-get dpkg-architecture hello_xr; do
     command -v "$tool" >/dev/null || fail "$tool is missing (scripts/install-deps.sh installs it)"
 done
 [[ $(id -u) == 0 ]] || fail "the throw-away root needs root (a mount namespace and overlay)"
@@ -124,7 +163,7 @@ echo "-- in a throw-away root"
 mkdir "$work/mnt"
 unshare -m -- bash -c '
     set -euo pipefail
-    work=$1 build=$2 deb=$3 probe=$4 runtime=$5 version=$6 script=$7
+    work=$1 build=$2 deb=$3 probe=$4 runtime=$5 version=$6 script=$7 simulator=$8
     mount --make-rprivate /
     mount -t tmpfs tmpfs "$work/mnt"
     mkdir "$work/mnt/upper" "$work/mnt/work" "$work/mnt/root"
@@ -137,8 +176,8 @@ unshare -m -- bash -c '
     mount --rbind "$build" "$root$build"
     cp "$deb" "$script" "$root/tmp/tarvex-deb-test/"
     chroot "$root" bash "/tmp/tarvex-deb-test/$(basename "$script")" --inside \
-        "/tmp/tarvex-deb-test/$(basename "$deb")" "$probe" "$runtime" "$version"
-' bash "$work" "$build" "$deb" "$probe" "$runtime" "$version" "$0"
+        "/tmp/tarvex-deb-test/$(basename "$deb")" "$probe" "$runtime" "$version" "$simulator"
+' bash "$work" "$build" "$deb" "$probe" "$runtime" "$version" "$0" "$simulator"
 
 # The real system never saw the package.
 if dpkg-query -W -f='${Status}' $package 2>/dev/null | grep -q installed; then
