@@ -210,17 +210,8 @@ TEST_F(HelloXrThroughLoader, EveryReferenceSpaceGetsTheLayersOffset) {
 // application, before the explicit ones the environment enables; so validation goes below the
 // layer installed as users install it, and above it when both are enabled explicitly in that
 // order. Each SDK's hello_xr, loader and core validation: Debian 12's and the 1.1.47 one.
-struct ValidationCase {
-    const e2e::OpenXrSdk& (*sdk)();
-    bool validationAbove;
-};
-
-void PrintTo(const ValidationCase& c, std::ostream* out) {
-    *out << c.sdk().name << (c.validationAbove ? " validation above" : " validation below");
-}
-
 class HelloXrCoreValidation : public HelloXrThroughLoader,
-                              public ::testing::WithParamInterface<ValidationCase> {};
+                              public ::testing::WithParamInterface<e2e::SdkValidationCase> {};
 
 TEST_P(HelloXrCoreValidation, ReportsNothingOverTheRun) {
     const e2e::OpenXrSdk& sdk = GetParam().sdk();
@@ -243,15 +234,8 @@ TEST_P(HelloXrCoreValidation, ReportsNothingOverTheRun) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Order, HelloXrCoreValidation,
-                         ::testing::Values(ValidationCase{&e2e::Debian12Sdk, true},
-                                           ValidationCase{&e2e::Debian12Sdk, false},
-                                           ValidationCase{&e2e::Sdk1_1_47, true},
-                                           ValidationCase{&e2e::Sdk1_1_47, false}),
-                         [](const ::testing::TestParamInfo<ValidationCase>& param) {
-                             return std::string(param.param.sdk().name) +
-                                    (param.param.validationAbove ? "ValidationAbove"
-                                                                 : "ValidationBelow");
-                         });
+                         ::testing::ValuesIn(e2e::EverySdkValidationCase()),
+                         e2e::SdkValidationCaseName);
 
 TEST_F(HelloXrThroughLoader, RenderedImagesShowTheSceneAndFollowTheHeadset) {
     environment_["TARVEX_STANDIN_CAPTURE_FRAMES"] = std::to_string(kCapturedFrame);

@@ -31,6 +31,7 @@
 #include "tests/e2e/ChildProcess.h"
 #include "tests/e2e/LayerSetup.h"
 #include "tests/e2e/LoaderRun.h"
+#include "tests/e2e/OpenXrSdks.h"
 #include "tools/mocap-sim/MocapPath.h"
 #include "tools/screen-measure/ScreenMeasure.h"
 
@@ -158,8 +159,7 @@ protected:
     e2e::ChildRun RunHelloXr(int seconds) {
         std::vector<std::string> argv = {
             "/bin/sh", "-c", "sleep " + std::to_string(seconds) + " | exec \"$@\"", "sh"};
-        for (const std::string& word :
-             WithoutRealtime({TARVEX_HELLO_XR_PATH, "--graphics", "Vulkan2"})) {
+        for (const std::string& word : WithoutRealtime({helloXr_, "--graphics", "Vulkan2"})) {
             argv.push_back(word);
         }
         const e2e::ChildRun run =
@@ -171,6 +171,7 @@ protected:
     std::string DumpPath(const std::string& name) const { return dir_ + "/" + name + "-views.txt"; }
 
     std::string dir_;
+    std::string helloXr_ = TARVEX_HELLO_XR_PATH;
     std::string settings_;
     e2e::Environment environment_;
     std::unique_ptr<e2e::BackgroundChild> simulator_;
@@ -179,14 +180,22 @@ protected:
 
 // Core validation on either side of the layer, as on the stand-in runtime: below it when the
 // layer is installed as users install it (the loader puts implicit layers nearest the
-// application), above it when both are enabled explicitly in that order.
-class MonadoHelloXr : public MonadoThroughLoader, public ::testing::WithParamInterface<bool> {};
+// application), above it when both are enabled explicitly in that order. Each SDK's hello_xr,
+// loader and core validation: Debian 12's and the 1.1.47 one.
+class MonadoHelloXr : public MonadoThroughLoader,
+                      public ::testing::WithParamInterface<e2e::SdkValidationCase> {};
 
 TEST_P(MonadoHelloXr, RendersThroughTheLayerWithValidationSilent) {
-    ASSERT_TRUE(std::filesystem::exists(TARVEX_HELLO_XR_PATH))
-        << "hello_xr not found (" << TARVEX_HELLO_XR_PATH << "): install libopenxr-utils";
-    const bool validationAbove = GetParam();
-    const std::string reportFile = e2e::StackCoreValidation(environment_, dir_, validationAbove);
+    const e2e::OpenXrSdk& sdk = GetParam().sdk();
+    e2e::ExpectLoaderPresent(sdk);
+    e2e::ExpectHelloXrPresent(sdk);
+    e2e::ExpectCoreValidationPresent(sdk);
+    ASSERT_FALSE(HasFailure());
+    e2e::UseLoaderOf(sdk, environment_, dir_);
+    helloXr_ = sdk.helloXr;
+    const bool validationAbove = GetParam().validationAbove;
+    const std::string reportFile = e2e::StackCoreValidation(environment_, dir_, validationAbove,
+                                                            sdk.coreValidationManifestDir);
     ASSERT_FALSE(reportFile.empty());
     // One line per frame Monado takes in xrEndFrame.
     environment_["OXR_FRAME_TIMING_SPEW"] = "1";
@@ -202,24 +211,33 @@ TEST_P(MonadoHelloXr, RendersThroughTheLayerWithValidationSilent) {
     EXPECT_GE(framesEnded, 10u) << run.output;
     EXPECT_GE(CountOccurrences(run.output, "Setting HMD pos to 1, 1.5, 2"), framesEnded)
         << run.output;
+    e2e::ExpectRanThroughLoaderOf(sdk, dir_);
 }
 
-INSTANTIATE_TEST_SUITE_P(Order, MonadoHelloXr, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool>& param) {
-                             return param.param ? "ValidationAbove" : "ValidationBelow";
-                         });
+INSTANTIATE_TEST_SUITE_P(Order, MonadoHelloXr, ::testing::ValuesIn(e2e::EverySdkValidationCase()),
+                         e2e::SdkValidationCaseName);
 
 // The demo's received head follows the simulator's walk as on the stand-in runtime, and Monado's
 // own display times (its XrTime is not the monotonic clock; the demo converts it through
 // XR_KHR_convert_timespec_time) give a sane error at display time, which the layer's prediction,
 // converting through the same extension of Monado's, cuts.
-TEST_F(MonadoThroughLoader, DemoFollowsTheWalkAndPredictsThroughMonadosClock) {
+// Through each SDK's loader, asking for the newest API version it takes (1.1 through 1.1.47's).
+class MonadoDemo : public MonadoThroughLoader, public ::testing::WithParamInterface<e2e::SdkOf> {};
+
+TEST_P(MonadoDemo, FollowsTheWalkAndPredictsThroughMonadosClock) {
+    const e2e::OpenXrSdk& sdk = GetParam()();
+    e2e::ExpectLoaderPresent(sdk);
+    ASSERT_FALSE(HasFailure());
+    e2e::UseLoaderOf(sdk, environment_, dir_);
     StartSimulator({"--path", "circle"});
-    const e2e::ChildRun off = RunDemo("off", {"--seconds", "4"});
+    const std::vector<std::string> options = {"--seconds", "4", "--api-version",
+                                              sdk.newestApiVersion};
+    const e2e::ChildRun off = RunDemo("off", options);
     ASSERT_EQ(off.exitCode, 0) << off.output;
     e2e::WriteLayerConfig(dir_, settings_ + "[OPTIONS]\npredictdisplaytime = true\n");
-    const e2e::ChildRun on = RunDemo("on", {"--seconds", "4"});
+    const e2e::ChildRun on = RunDemo("on", options);
     ASSERT_EQ(on.exitCode, 0) << on.output;
+    e2e::ExpectRanThroughLoaderOf(sdk, dir_);
 
     const auto offSummary = ReadSummary(off.output);
     const auto onSummary = ReadSummary(on.output);
@@ -243,6 +261,11 @@ TEST_F(MonadoThroughLoader, DemoFollowsTheWalkAndPredictsThroughMonadosClock) {
     EXPECT_LT(onSummary->positionMedianMm, offSummary->positionMedianMm / 2.0) << on.output;
     EXPECT_LT(onSummary->rotationMedianDeg, offSummary->rotationMedianDeg / 2.0) << on.output;
 }
+
+INSTANTIATE_TEST_SUITE_P(Loaders, MonadoDemo, ::testing::Values(&e2e::Debian12Sdk, &e2e::Sdk1_1_47),
+                         [](const ::testing::TestParamInfo<e2e::SdkOf>& param) {
+                             return std::string(param.param().name);
+                         });
 
 // Debian's API-dump layer, enabled explicitly, sits below the implicitly installed layer and
 // writes down what reaches Monado: the reference space with the layer's offset (which shows where

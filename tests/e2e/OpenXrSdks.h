@@ -5,6 +5,9 @@
 // A run is pointed at one SDK's loader, and the dynamic linker's trace tells which loader the
 // program really initialised.
 
+#include <gtest/gtest.h>
+
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -25,6 +28,20 @@ struct OpenXrSdk {
 const OpenXrSdk& Debian12Sdk();
 const OpenXrSdk& Sdk1_1_47();
 
+// Test parameters name an SDK by the function that gives it; they print as its name.
+using SdkOf = const OpenXrSdk& (*)();
+void PrintTo(SdkOf sdk, std::ostream* out);
+
+// A run through one SDK with its core validation layer above or below the tracking layer.
+struct SdkValidationCase {
+    SdkOf sdk;
+    bool validationAbove;
+};
+void PrintTo(const SdkValidationCase& c, std::ostream* out);
+// Every SDK with validation above and below, and the test names for them.
+std::vector<SdkValidationCase> EverySdkValidationCase();
+std::string SdkValidationCaseName(const ::testing::TestParamInfo<SdkValidationCase>& param);
+
 // A test failure, naming what is missing and how to get it, unless the SDK's loader is there.
 void ExpectLoaderPresent(const OpenXrSdk& sdk);
 // The same for the SDK's hello_xr, and for its core validation layer.
@@ -38,7 +55,7 @@ void UseLoaderOf(const OpenXrSdk& sdk, Environment& environment, const std::stri
 // The real files of the OpenXR loaders the runs with UseLoaderOf's environment initialised.
 std::vector<std::string> InitialisedLoaders(const std::string& dir);
 
-// A test failure unless the one run traced into `dir` initialised `sdk`'s loader and no other;
+// A test failure unless the runs traced into `dir` initialised `sdk`'s loader and no other;
 // the loader's file, which names its version, is printed.
 void ExpectRanThroughLoaderOf(const OpenXrSdk& sdk, const std::string& dir);
 
