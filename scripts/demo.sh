@@ -14,6 +14,8 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 monado_built=true
 scripts/build-monado.sh || monado_built=false
+sdk_built=true
+scripts/build-openxr-sdk.sh || sdk_built=false
 
 cmake --preset default >/dev/null
 cmake --build --preset default -j "$(nproc)" \
@@ -216,9 +218,10 @@ step=$((hello_xr_frames / 6))
 capture_frames=$(seq -s, "$step" "$step" "$hello_xr_frames")
 
 # One hello_xr run with the layer's configuration from folder $2; its log, the runtime's record,
-# the saved frames and their contact sheet are named with the suffix $1.
+# the saved frames and their contact sheet are named with the suffix $1. $3 and $4 name another
+# hello_xr and the folder of the loader it is to use; the loader it really used is printed.
 run_hello_xr() {
-    local suffix=$1 config=$2
+    local suffix=$1 config=$2 hello_xr=${3:-hello_xr} library_path=${4:-}
     local captures=$out/hello_xr-frames$suffix
     local record=$out/hello_xr$suffix-runtime-record.txt
     local log=$out/hello_xr$suffix.log
@@ -237,11 +240,17 @@ run_hello_xr() {
         TARVEX_STANDIN_SESSION_FRAMES=$hello_xr_frames \
         TARVEX_STANDIN_CAPTURE_FRAMES=$capture_frames \
         TARVEX_STANDIN_CAPTURE_DIR=$captures \
-        timeout 120 hello_xr --graphics Vulkan2 <"$work/hello_xr-input" >"$log" 2>&1 ||
+        LD_LIBRARY_PATH=$library_path LD_DEBUG=libs LD_DEBUG_OUTPUT=$work/hello_xr-libs \
+        timeout 120 "$hello_xr" --graphics Vulkan2 <"$work/hello_xr-input" >"$log" 2>&1 ||
         hello_xr_status=$?
     kill "$input_holder_pid" 2>/dev/null || true
     input_holder_pid=
     echo "   hello_xr exited with status $hello_xr_status (log: $log)"
+    local loader
+    loader=$(sed -n 's/.*calling init: \(.*libopenxr_loader\.so.*\)/\1/p' "$work"/hello_xr-libs.* |
+        sort -u | xargs -r readlink -f)
+    rm -f "$work"/hello_xr-libs.*
+    echo "   OpenXR loader: ${loader:-none}"
     if ((hello_xr_status != 0)) && ((status == 0)); then status=$hello_xr_status; fi
 
     # Each saved frame with its time on the simulator's path, from the runtime's record.
@@ -273,6 +282,18 @@ options_config trackedviewspace <<'EOF'
 trackedviewspace = true
 EOF
 run_hello_xr -trackedviewspace "$work/trackedviewspace"
+
+# Khronos' newest SDK that Debian packages, built by scripts/build-openxr-sdk.sh: its hello_xr
+# through its own 1.1 loader, the layer installed the same way.
+sdk=$PWD/build/openxr-sdk
+echo
+if $sdk_built; then
+    echo "== hello_xr of the OpenXR SDK 1.1.47 (Debian 13's source), through the 1.1.47 loader"
+    run_hello_xr -sdk1.1.47 "$work" "$sdk/bin/hello_xr" "$sdk/lib"
+else
+    echo "== the OpenXR SDK 1.1.47 was not built: no run of its hello_xr" >&2
+    if ((status == 0)); then status=1; fi
+fi
 
 stop_simulator
 echo
@@ -415,6 +436,7 @@ echo "  below it the position error over time, prediction off and on"
 echo "The other demo runs' output:              $out/demo-*.log"
 echo "hello_xr's frames (left | right eye):     $out/hello_xr-contact-sheet.png"
 echo "  the same with trackedviewspace = true:   $out/hello_xr-contact-sheet-trackedviewspace.png"
+echo "  hello_xr 1.1.47 through the 1.1 loader:  $out/hello_xr-contact-sheet-sdk1.1.47.png"
 echo "Monado's compositor showing hello_xr:     $out/monado-contact-sheet-nolayer.png (no layer)"
 echo "                                          $out/monado-contact-sheet.png (through the layer)"
 echo "                                          $out/monado-contact-sheet-runtimeviews.png (option on)"
