@@ -1,7 +1,9 @@
+#include <bit>
 #include <cmath>
-#include <thread>
+#include <cstdint>
 
 #include "log/LogOutput.h"
+#include "override/FirstPublished.h"
 #include "override/QuaternionMath.h"
 #include "tracking/MocapTracker.h"
 
@@ -14,6 +16,17 @@ float EyeScale(float ipd, float side) {
 
 XrVector3f Add(const XrVector3f& a, const XrVector3f& b) {
     return {a.x + b.x, a.y + b.y, a.z + b.z};
+}
+
+uint64_t PackYawInverse(const XrQuaternionf& inverse) {
+    return (uint64_t{std::bit_cast<uint32_t>(inverse.y)} << 32) |
+           std::bit_cast<uint32_t>(inverse.w);
+}
+
+MocapTracker::YawCorrection UnpackYawCorrection(uint64_t bits) {
+    const float y = std::bit_cast<float>(static_cast<uint32_t>(bits >> 32));
+    const float w = std::bit_cast<float>(static_cast<uint32_t>(bits));
+    return {{0.0f, -y, 0.0f, w}, {0.0f, y, 0.0f, w}};
 }
 
 // The corrected head pose: the yaw correction applied to the stored orientation, and the stored
@@ -32,11 +45,21 @@ void MocapTracker::OverrideViewPoses(XrPosef& first, XrPosef& second) {
     OverrideViewPoses(first, second, ReadPose());
 }
 
+std::optional<MocapTracker::YawCorrection> MocapTracker::CapturedYawCorrection() const {
+    // The word is the whole correction: no other data hangs on it, so relaxed order suffices.
+    const uint64_t bits = yawCorrectionBits.load(std::memory_order_relaxed);
+    if (bits == kNoYawCorrection) {
+        return std::nullopt;
+    }
+    return UnpackYawCorrection(bits);
+}
+
 bool MocapTracker::TrackedHeadPose(const HmdPose& pose, XrPosef* head) const {
-    if (!pose.valid || yawOffsetComputed.load(std::memory_order_acquire) != YawCapture::Captured) {
+    const std::optional<YawCorrection> yaw = CapturedYawCorrection();
+    if (!pose.valid || !yaw) {
         return false;
     }
-    *head = CorrectedHead(yawOffset, yawOffsetInverse, pose);
+    *head = CorrectedHead(yaw->offset, yaw->inverse, pose);
     return true;
 }
 
@@ -47,30 +70,23 @@ void MocapTracker::OverrideViewPoses(XrPosef& first, XrPosef& second, const HmdP
     }
     const XrQuaternionf& q = pose.orientation;
 
-    // Exactly one thread captures the yaw correction; a concurrent caller waits the few
-    // nanoseconds it takes rather than using a half-written correction. Once captured, a plain
-    // acquire load tells so: the read-modify-write would cost every frame a locked instruction.
-    auto state = yawOffsetComputed.load(std::memory_order_acquire);
-    if (state == YawCapture::NotCaptured &&
-        yawOffsetComputed.compare_exchange_strong(state, YawCapture::Capturing,
-                                                  std::memory_order_acquire)) {
+    // The first call with a pose captures the yaw correction from its own heading. Calls racing
+    // to be first each compute theirs, and all use the one published first: no call waits.
+    uint64_t bits = yawCorrectionBits.load(std::memory_order_relaxed);
+    if (bits == kNoYawCorrection) {
         const float hm = HalfYaw(q);
         const float hr = HalfYaw(first.orientation);
         const XrQuaternionf mocapHalf{0.0f, std::sin(hm), 0.0f, std::cos(hm)};
         const XrQuaternionf runtimeHalfInverse{0.0f, -std::sin(hr), 0.0f, std::cos(hr)};
-        yawOffsetInverse = Multiply(mocapHalf, runtimeHalfInverse);
-        yawOffset = {0.0f, -yawOffsetInverse.y, 0.0f, yawOffsetInverse.w};
-        yawOffsetComputed.store(YawCapture::Captured, std::memory_order_release);
-    } else {
-        while (yawOffsetComputed.load(std::memory_order_acquire) != YawCapture::Captured) {
-            std::this_thread::yield();
-        }
+        bits = PublishFirst(yawCorrectionBits, kNoYawCorrection,
+                            PackYawInverse(Multiply(mocapHalf, runtimeHalfInverse)));
     }
+    const YawCorrection yaw = UnpackYawCorrection(bits);
 
     // EyeOffset's rotation, inline so that both eyes and the head are computed side by side.
     const XrVector3f leftEye = Rotate(q, {EyeScale(ipd, -0.5f), 0.0f, 0.0f});
     const XrVector3f rightEye = Rotate(q, {EyeScale(ipd, 0.5f), 0.0f, 0.0f});
-    const XrPosef head = CorrectedHead(yawOffset, yawOffsetInverse, pose);
+    const XrPosef head = CorrectedHead(yaw.offset, yaw.inverse, pose);
 
     first.orientation = head.orientation;
     second.orientation = head.orientation;

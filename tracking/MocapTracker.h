@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <thread>
 
 #include "tracking/LayerOptions.h"
@@ -64,7 +65,16 @@ public:
     // before the yaw correction has been captured, when there is no head to give yet.
     bool TrackedHeadPose(const HmdPose& pose, XrPosef* head) const;
 
-    enum class YawCapture : uint8_t { NotCaptured, Capturing, Captured };
+    // The turn about the vertical that takes the runtime's heading to the motion-capture heading,
+    // captured at the first override with a pose, and its inverse.
+    struct YawCorrection {
+        XrQuaternionf offset;
+        XrQuaternionf inverse;
+    };
+    std::optional<YawCorrection> CapturedYawCorrection() const;
+    // The correction's inverse, as the bits of its y and w, in one word: every first caller
+    // computes its own and the first to publish it wins, so no thread ever waits for another.
+    static constexpr uint64_t kNoYawCorrection = ~uint64_t{0};  // a pair of NaNs
 
     int32_t hmdRigidBodyId = 0;
     sOrvixClientConnectParams connectParams{};
@@ -76,12 +86,10 @@ public:
     std::atomic<bool> watchdogStop{false};
     std::atomic<double> lastFrameTime{std::numeric_limits<double>::max()};
     PoseStore poseStore;
-    XrQuaternionf yawOffset{};         // published by yawOffsetComputed
-    XrQuaternionf yawOffsetInverse{};  // published by yawOffsetComputed
     float ipd = 0.0f;
     std::atomic<bool> initialised{false};
     std::atomic<bool> startupRunning{false};
-    std::atomic<YawCapture> yawOffsetComputed{YawCapture::NotCaptured};
+    std::atomic<uint64_t> yawCorrectionBits{kNoYawCorrection};
     bool overrideRight = false;
     bool overrideLeft = false;
     int32_t rightControllerRigidBodyId = 0;

@@ -127,7 +127,7 @@ TEST_F(EndFrameOverrideTest, AnEmptyFrameReachesTheRuntimeWithoutOverride) {
     EXPECT_EQ(End({}), XR_SUCCESS);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(FakeRuntime::Current().receivedFrame.layerCount, 0u);
-    EXPECT_EQ(tracker.yawOffsetComputed.load(), MocapTracker::YawCapture::NotCaptured);
+    EXPECT_FALSE(tracker.CapturedYawCorrection());
 }
 
 TEST_F(EndFrameOverrideTest, MoreLayersThanTheInlineRoomKeepTheirOrder) {
