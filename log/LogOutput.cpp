@@ -11,9 +11,17 @@ void WriteLogOutput(const char* data, size_t size) noexcept {
         // The application may have asked std::cout to throw when it fails: a log line must not
         // end it. The stream keeps its error state for the application to see.
     }
-    LogFileWriter::Instance().Queue().Push(data, size);
+    LogFileWriter::Instance().Push(data, size);
 }
 
 void WriteLogFileOnly(const std::string& text) noexcept {
-    LogFileWriter::Instance().Queue().Push(text.data(), text.size());
+    try {
+        LogFileWriter::Instance().AppendHead(text);
+    } catch (...) {
+        // Without memory for the head the file goes without these lines.
+    }
+}
+
+void WriteLogFileLine(const char* data, size_t size) noexcept {
+    LogFileWriter::Instance().Push(data, size);
 }
