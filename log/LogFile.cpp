@@ -6,6 +6,7 @@
 #include <system_error>
 #include <utility>
 
+#include "log/LogFolders.h"
 #include "platform/Platform.h"
 
 namespace {
@@ -38,12 +39,14 @@ LogFile::~LogFile() {
 }
 
 bool LogFile::Open(const std::string& folder) {
-    if (!folder.empty() && OpenInFolder(folder)) {
-        return true;
+    const std::string state = platform::UserStateFolder();
+    for (const std::string& candidate : LogFolderCandidates(folder)) {
+        if ((candidate != state || platform::MakePrivateFolder(candidate)) &&
+            OpenInFolder(candidate)) {
+            return true;
+        }
     }
-    std::error_code error;
-    const std::filesystem::path temporary = std::filesystem::temp_directory_path(error);
-    return !error && OpenInFolder(temporary.string());
+    return false;
 }
 
 bool LogFile::OpenInFolder(const std::string& folder) {
@@ -67,16 +70,19 @@ void LogFile::Take(std::FILE* file, std::string path) {
     path_ = std::move(path);
     size_ = size > 0 ? static_cast<uint64_t>(size) : 0;
     nextRotation_ = 0;
+    headBytes_ = 0;
 }
 
 void LogFile::Write(const char* data, size_t size) {
     if (file_ == nullptr || stopped_) {
         return;
     }
-    if (size_ > 0 && size_ + size > capBytes_ && size_ >= nextRotation_ && !Rotate()) {
+    // A file holds at least one line beyond its head, however small the cap.
+    if (size_ > headBytes_ && size_ - headBytes_ + size > capBytes_ && size_ >= nextRotation_ &&
+        !Rotate()) {
         nextRotation_ = std::max(nextRotation_, size_ + capBytes_ / kRotationRetries);
     }
-    if (size_ > 0 && size_ + size > 2 * capBytes_) {
+    if (size_ > headBytes_ && size_ - headBytes_ + size > 2 * capBytes_) {
         StopAtHardBound();
         return;
     }
@@ -102,6 +108,7 @@ bool LogFile::Rotate() {
          {path_, ProcessFilePath(std::filesystem::path(path_).parent_path())}) {
         if (std::FILE* file = OpenOwned(path)) {
             Take(file, path);
+            WriteHead(older);
             return true;
         }
     }
@@ -109,6 +116,19 @@ bool LogFile::Rotate() {
     path_ = older;
     nextRotation_ = std::numeric_limits<uint64_t>::max();
     return false;
+}
+
+void LogFile::WriteHead(const std::string& older) {
+    if (head_.empty()) {
+        return;  // a file without a head goes on without saying so
+    }
+    char now[32];
+    platform::FormatLocalTime(platform::CoarseWallClockNanoseconds(), now);
+    const std::string mark = std::string(now) + " (continued: file started " + now +
+                             " after rotation; the lines before are in " + older + ")\n";
+    size_ += std::fwrite(head_.data(), 1, head_.size(), file_);
+    size_ += std::fwrite(mark.data(), 1, mark.size(), file_);
+    headBytes_ = size_;
 }
 
 void LogFile::StopAtHardBound() {

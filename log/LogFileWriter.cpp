@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <string>
 
@@ -35,6 +36,38 @@ LogFileWriter::~LogFileWriter() {
     Drain();
 }
 
+void LogFileWriter::Push(const char* data, size_t size) noexcept {
+    Push(data, size, platform::CoarseWallClockNanoseconds());
+}
+
+void LogFileWriter::Push(const char* data, size_t size, int64_t wallNanoseconds) noexcept {
+    LineStamp stamp{wallNanoseconds, 0};
+    if (const int kind = FrameLineThinning::KindOf(data, size);
+        kind >= 0 && !thinning_.Admit(kind, wallNanoseconds, &stamp.leftOut)) {
+        return;
+    }
+    queue_.Push(data, size, stamp);
+}
+
+void LogFileWriter::AppendHead(const std::string& lines) {
+    char now[32];
+    platform::FormatLocalTime(platform::CoarseWallClockNanoseconds(), now);
+    std::string stamped;
+    for (size_t start = 0; start < lines.size();) {
+        const size_t end = lines.find('\n', start);
+        const size_t next = end == std::string::npos ? lines.size() : end + 1;
+        stamped.append(now).append(" ").append(lines, start, next - start);
+        start = next;
+    }
+    const std::lock_guard<std::mutex> lock(headMutex_);
+    if (head_.size() + stamped.size() > kHeadCapBytes) {
+        queue_.Push(stamped.data(), stamped.size());
+        return;
+    }
+    head_ += stamped;
+    headSize_.store(head_.size(), std::memory_order_release);
+}
+
 std::string LogFileWriter::Start(const std::string& folder, const std::string& firstLines) {
     bool expected = false;
     if (!started_.compare_exchange_strong(expected, true)) {
@@ -43,7 +76,12 @@ std::string LogFileWriter::Start(const std::string& folder, const std::string& f
     if (!file_.Open(folder)) {
         return {};
     }
-    file_.Write(firstLines.data(), firstLines.size());
+    {
+        const std::lock_guard<std::mutex> lock(headMutex_);
+        head_.insert(0, firstLines);
+        headSize_.store(head_.size(), std::memory_order_release);
+    }
+    WriteNewHead();
     file_.Flush();
     // The writer thread runs this module's code for the rest of the process.
     platform::PinOwnModule();
@@ -57,8 +95,11 @@ bool LogFileWriter::Drain() {
         return false;
     }
     if (file_.IsOpen()) {
-        bool wrote = false;
-        while (queue_.PopInto([this](const char* data, size_t size) { file_.Write(data, size); })) {
+        bool wrote = headSize_.load(std::memory_order_acquire) > headWritten_;
+        WriteNewHead();
+        while (queue_.PopInto([this](const char* data, size_t size, const LineStamp& stamp) {
+            WritePiece(data, size, stamp);
+        })) {
             wrote = true;
         }
         if (const uint64_t dropped = queue_.TakeDropped(); dropped > 0) {
@@ -67,7 +108,8 @@ bool LogFileWriter::Drain() {
                                            "(tarvex_tracking: %llu pieces of log text were dropped "
                                            "here: the log file could not keep up)\n",
                                            static_cast<unsigned long long>(dropped));
-            file_.Write(line, static_cast<size_t>(size));
+            // Untimed: it stands where the dropped text would have been.
+            WritePiece(line, static_cast<size_t>(size), {});
             wrote = true;
         }
         if (wrote) {
@@ -89,6 +131,49 @@ bool LogFileWriter::DrainAtExit() {
         std::this_thread::sleep_for(kExitPoll);
     }
     return true;
+}
+
+void LogFileWriter::WriteNewHead() {
+    if (headSize_.load(std::memory_order_acquire) <= headWritten_) {
+        return;
+    }
+    std::string head;
+    {
+        const std::lock_guard<std::mutex> lock(headMutex_);
+        head = head_;
+    }
+    file_.Write(head.data() + headWritten_, head.size() - headWritten_);
+    headWritten_ = head.size();
+    file_.SetHead(std::move(head));
+}
+
+void LogFileWriter::WritePiece(const char* data, size_t size, const LineStamp& stamp) {
+    while (size > 0) {
+        if (atLineStart_ && stamp.wallNanoseconds != 0) {
+            char time[32];
+            platform::FormatLocalTime(stamp.wallNanoseconds, time);
+            const size_t length = std::strlen(time);
+            time[length] = ' ';
+            file_.Write(time, length + 1);
+        }
+        const void* newline = std::memchr(data, '\n', size);
+        const size_t line = newline == nullptr
+                                ? size
+                                : static_cast<size_t>(static_cast<const char*>(newline) - data) + 1;
+        if (line == size && newline != nullptr && stamp.leftOut > 0) {
+            char note[80];
+            const int noteSize =
+                std::snprintf(note, sizeof(note), " (%llu like it left out since the last)\n",
+                              static_cast<unsigned long long>(stamp.leftOut));
+            file_.Write(data, line - 1);
+            file_.Write(note, static_cast<size_t>(noteSize));
+        } else {
+            file_.Write(data, line);
+        }
+        atLineStart_ = newline != nullptr;
+        data += line;
+        size -= line;
+    }
 }
 
 void LogFileWriter::Run() {

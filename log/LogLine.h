@@ -13,9 +13,16 @@
 class LogLine {
 public:
     LogLine() : stream_(&buffer_) { stream_.imbue(std::cout.getloc()); }
-    ~LogLine() { buffer_.WriteOut(); }
+    ~LogLine() { buffer_.WriteOut(note_); }
     LogLine(const LogLine&) = delete;
     LogLine& operator=(const LogLine&) = delete;
+
+    // A note for the log file's copy of the line alone, such as what a code in it means: written
+    // in parentheses before the line's end. The text must outlive the line.
+    LogLine& FileNote(const char* note) {
+        note_ = note;
+        return *this;
+    }
 
     template <typename T>
     LogLine& operator<<(const T& value) {
@@ -28,8 +35,12 @@ private:
     public:
         LineBuffer() { setp(data_, data_ + sizeof(data_)); }
 
-        void WriteOut() {
-            WriteLogOutput(pbase(), static_cast<size_t>(pptr() - pbase()));
+        void WriteOut(const char* note = nullptr) {
+            if (note == nullptr) {
+                WriteLogOutput(pbase(), static_cast<size_t>(pptr() - pbase()));
+            } else {
+                WriteLogOutputWithFileNote(pbase(), static_cast<size_t>(pptr() - pbase()), note);
+            }
             setp(data_, data_ + sizeof(data_));
         }
 
@@ -49,6 +60,7 @@ private:
 
     LineBuffer buffer_;
     std::ostream stream_;
+    const char* note_ = nullptr;
 };
 
 // Library and settings texts may be missing; an absent text prints as nothing.

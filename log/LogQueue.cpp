@@ -8,7 +8,7 @@ LogQueue::LogQueue() noexcept {
     }
 }
 
-void LogQueue::Push(const char* data, size_t size) noexcept {
+void LogQueue::Push(const char* data, size_t size, const LineStamp& stamp) noexcept {
     if (size == 0) {
         return;
     }
@@ -23,6 +23,7 @@ void LogQueue::Push(const char* data, size_t size) noexcept {
         Slot& slot = slots_[(position + i) & (kSlots - 1)];
         std::memcpy(slot.text, data, piece);
         slot.size = piece;
+        slot.stamp = {stamp.wallNanoseconds, i + 1 == pieces ? stamp.leftOut : 0};
         slot.sequence.store(position + i + 1, std::memory_order_release);
         data += piece;
         size -= piece;

@@ -40,7 +40,9 @@ bool PinOwnModule();
 
 // Opens a file for appending, creating it when missing and never truncating it. Other processes
 // may read it, append to it and rename it while it is open, and programs this process starts do
-// not inherit it. Null when it cannot be opened.
+// not inherit it. A link at the path is never followed, and only a file of this user's is taken:
+// a regular file (or a named pipe someone reads the lines from) on Linux, a file that is no
+// reparse point on Windows. Null when it cannot be opened.
 std::FILE* OpenFileForAppend(const std::string& path);
 
 // Takes an exclusive lock on the open file without waiting: advisory, so that it binds only those
@@ -54,6 +56,25 @@ bool IsFileAtPath(std::FILE* file, const std::string& path);
 // The process's id, and the local date and time as "YYYY-MM-DD hh:mm:ss", for the log file.
 unsigned long ProcessId();
 std::string LocalTimeText();
+
+// The wall clock in nanoseconds since 1970 (UTC), from the coarse clock: a few milliseconds'
+// resolution for the price of a memory read, so that any thread may stamp what it logs.
+int64_t CoarseWallClockNanoseconds();
+
+// A time of CoarseWallClockNanoseconds as local "YYYY-MM-DD hh:mm:ss.mmm" (23 characters).
+void FormatLocalTime(int64_t wallNanoseconds, char (&text)[32]);
+
+// The user's own folder for what the layer keeps: $XDG_STATE_HOME/tarvex, else
+// $HOME/.local/state/tarvex (the account's home folder when HOME is unset) on Linux,
+// %LOCALAPPDATA%\TarvexOpenXR on Windows. Empty when the user has none.
+std::string UserStateFolder();
+
+// Creates the folder with its missing parents, readable only by this user, and tells whether it
+// is now a folder.
+bool MakePrivateFolder(const std::string& path);
+
+// Whether the path is a folder this process may create files in.
+bool CanWriteFolder(const std::string& path);
 
 // Implemented by the layer: called once when the module is attached to a process.
 void OnModuleLoaded();

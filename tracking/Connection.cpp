@@ -4,6 +4,7 @@
 
 #include "log/LogLine.h"
 #include "platform/Platform.h"
+#include "tracking/ErrorCodeText.h"
 #include "tracking/MocapTracker.h"
 
 namespace {
@@ -26,7 +27,8 @@ void ResetSubscriptions(OrvixClient& connection) {
     int32_t status = 0;
     bool cleared = false;
     if (clearCode != ErrorCode_OK) {
-        LogLine() << "Orvix filter clear failed (error code " << clearCode << ")\n";
+        LogLine().FileNote(DescribeErrorCode(clearCode))
+            << "Orvix filter clear failed (error code " << clearCode << ")\n";
     } else if (response == nullptr) {
         LogLine() << "Orvix filter clear failed (pResponse == nullptr)\n";
     } else if (responseSize != static_cast<int>(sizeof(int32_t))) {
@@ -45,7 +47,8 @@ void ResetSubscriptions(OrvixClient& connection) {
         const ErrorCode unsubscribeCode = connection.SendMessageAndWait(
             "SubscribeToData,AllTypes,None", &response, &responseSize);
         if (unsubscribeCode != ErrorCode_OK) {
-            LogLine() << "Orvix unsubscribe failed (error code " << unsubscribeCode << ")\n";
+            LogLine().FileNote(DescribeErrorCode(unsubscribeCode))
+                << "Orvix unsubscribe failed (error code " << unsubscribeCode << ")\n";
         } else if (response == nullptr) {
             LogLine() << "Orvix unsubscribe failed (pResponse == nullptr)\n";
         } else if (responseSize == static_cast<int>(sizeof(int32_t)) &&
@@ -72,7 +75,8 @@ bool MocapTracker::ConnectToServer(const sOrvixClientConnectParams& params) {
 
     const ErrorCode connectCode = connection->Connect(params);
     if (connectCode != ErrorCode_OK) {
-        LogLine() << "OrvixClient::Connect returned error code" << connectCode << "\n";
+        LogLine().FileNote(DescribeErrorCode(connectCode))
+            << "OrvixClient::Connect returned error code" << connectCode << "\n";
         DisconnectFromServer();
         return false;
     }
@@ -80,8 +84,8 @@ bool MocapTracker::ConnectToServer(const sOrvixClientConnectParams& params) {
 
     const ErrorCode descriptionCode = connection->GetServerDescription(&serverDescription);
     if (descriptionCode != ErrorCode_OK) {
-        LogLine() << "OrvixClient::GetServerDescription returned error code" << descriptionCode
-                  << "\n";
+        LogLine().FileNote(DescribeErrorCode(descriptionCode))
+            << "OrvixClient::GetServerDescription returned error code" << descriptionCode << "\n";
         DisconnectFromServer();
         return false;
     }
@@ -94,8 +98,9 @@ bool MocapTracker::ConnectToServer(const sOrvixClientConnectParams& params) {
 
     const ErrorCode callbackCode = connection->SetFrameReceivedCallback(FrameCallback, this);
     if (callbackCode != ErrorCode_OK) {
-        LogLine() << "OrvixClient::SetFrameReceivedCallback returned error code " << callbackCode
-                  << "\n ";
+        LogLine().FileNote(DescribeErrorCode(callbackCode))
+            << "OrvixClient::SetFrameReceivedCallback returned error code " << callbackCode
+            << "\n ";
         DisconnectFromServer();
         return false;
     }
@@ -115,7 +120,8 @@ void MocapTracker::DisconnectFromServer() {
     if (code == ErrorCode_OK) {
         LogLine() << "Orvix disconnect success\n";
     } else {
-        LogLine() << "Orvix disconnect fail (error code " << code << ")\n";
+        LogLine().FileNote(DescribeErrorCode(code))
+            << "Orvix disconnect fail (error code " << code << ")\n";
     }
     // After this no frame callback of the connection runs, so the frame thread is done with it.
     connection->Disconnect();

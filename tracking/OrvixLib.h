@@ -9,6 +9,12 @@
 
 using ErrorCode = int32_t;
 inline constexpr ErrorCode ErrorCode_OK = 0;
+inline constexpr ErrorCode ErrorCode_InvalidArgument = 1;
+inline constexpr ErrorCode ErrorCode_Network = 2;
+inline constexpr ErrorCode ErrorCode_NoServer = 3;  // no answer from the server in time
+inline constexpr ErrorCode ErrorCode_NotConnected = 4;
+inline constexpr ErrorCode ErrorCode_AlreadyConnected = 5;
+inline constexpr ErrorCode ErrorCode_BadResponse = 6;
 
 struct sOrvixClientConnectParams {
     int32_t connectionType;  // 0 multicast, 1 unicast

@@ -18,8 +18,10 @@ void LogStartupBegins(const std::optional<std::string>& configPath) {
     }
     LogFileWriter& writer = LogFileWriter::Instance();
     if (!writer.Started()) {
+        char now[32];
+        platform::FormatLocalTime(platform::CoarseWallClockNanoseconds(), now);
         std::ostringstream head;
-        head << "tarvex_tracking " << kTarvexVersion << " (" << kTarvexFlavour << ")"
+        head << now << " tarvex_tracking " << kTarvexVersion << " (" << kTarvexFlavour << ")"
              << ", XR_APILAYER_TARVEX_tracking_override: log of process " << platform::ProcessId()
              << ", started " << platform::LocalTimeText() << '\n';
         const char* folder = std::getenv(kConfigVariable);

@@ -8,8 +8,17 @@
 namespace platform {
 
 std::FILE* OpenFileForAppend(const std::string& path) {
-    const int descriptor = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    // In a folder others can write, a link planted at the path must not take the lines elsewhere,
+    // nor a file of someone else's take them at all.
+    const int descriptor =
+        open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (descriptor < 0) {
+        return nullptr;
+    }
+    struct stat opened {};
+    if (fstat(descriptor, &opened) != 0 || opened.st_uid != geteuid() ||
+        !(S_ISREG(opened.st_mode) || S_ISFIFO(opened.st_mode))) {
+        close(descriptor);
         return nullptr;
     }
     std::FILE* file = fdopen(descriptor, "ab");

@@ -17,10 +17,19 @@ HANDLE HandleOf(std::FILE* file) {
 }  // namespace
 
 std::FILE* OpenFileForAppend(const std::string& path) {
-    // Sharing deletion is what lets the file be renamed while it is open.
-    HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Sharing deletion is what lets the file be renamed while it is open. A link or junction at
+    // the path is opened as itself, and then refused, rather than followed.
+    HANDLE handle =
+        CreateFileA(path.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
+        return nullptr;
+    }
+    BY_HANDLE_FILE_INFORMATION opened{};
+    if (GetFileInformationByHandle(handle, &opened) == 0 ||
+        (opened.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) !=
+            0) {
+        CloseHandle(handle);
         return nullptr;
     }
     const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_APPEND);

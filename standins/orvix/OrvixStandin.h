@@ -7,12 +7,13 @@
 
 #include "tracking/OrvixLib.h"
 
-inline constexpr ErrorCode Orvix_ErrorInvalidArgument = 1;
-inline constexpr ErrorCode Orvix_ErrorNetwork = 2;
-inline constexpr ErrorCode Orvix_ErrorNoServer = 3;  // no answer within kOrvixAnswerTimeoutMs
-inline constexpr ErrorCode Orvix_ErrorNotConnected = 4;
-inline constexpr ErrorCode Orvix_ErrorAlreadyConnected = 5;
-inline constexpr ErrorCode Orvix_ErrorBadResponse = 6;
+inline constexpr ErrorCode Orvix_ErrorInvalidArgument = ErrorCode_InvalidArgument;
+inline constexpr ErrorCode Orvix_ErrorNetwork = ErrorCode_Network;
+// No answer within kOrvixAnswerTimeoutMs.
+inline constexpr ErrorCode Orvix_ErrorNoServer = ErrorCode_NoServer;
+inline constexpr ErrorCode Orvix_ErrorNotConnected = ErrorCode_NotConnected;
+inline constexpr ErrorCode Orvix_ErrorAlreadyConnected = ErrorCode_AlreadyConnected;
+inline constexpr ErrorCode Orvix_ErrorBadResponse = ErrorCode_BadResponse;
 
 inline constexpr int kOrvixAnswerTimeoutMs = 500;
 inline constexpr uint16_t kOrvixDefaultCommandPort = 1510;

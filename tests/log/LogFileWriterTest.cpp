@@ -67,12 +67,6 @@ TEST_F(LogFileWriterTest, TheFileStartsWithItsHeadThenTheQueuedLines) {
               "head\nqueued before\nPosition set\n");
 }
 
-TEST_F(LogFileWriterTest, AFolderThatCannotBeWrittenFallsBackToTheTemporaryFolder) {
-    LogFile file(1024);
-    ASSERT_TRUE(file.Open((folder / "missing" / "deeper").string()));
-    EXPECT_EQ(file.Path(), (std::filesystem::temp_directory_path() / LogFile::kFileName).string());
-}
-
 TEST_F(LogFileWriterTest, PastTheCapTheFileRotatesOnceKeepingTheNewestLines) {
     LogFile file(64);
     ASSERT_TRUE(file.Open(folder.string()));

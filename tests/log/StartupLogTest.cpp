@@ -42,25 +42,20 @@ TEST(StartupLogTest, TheLogFileBesideTheConfigurationHoldsTheSetupAndEveryLine) 
     std::ifstream file(folder / LogFile::kFileName, std::ios::binary);
     std::ostringstream text;
     text << file.rdbuf();
+    // Every line after the time it was logged.
+    const std::string t = "[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\\.[0-9]{3} ";
     const std::string expected =
-        std::string("tarvex_tracking ") + kTarvexVersion +
+        t + "tarvex_tracking " + kTarvexVersion +
         R"( \(stand-in client library, talks only to tarvex-mocap-sim\))"
         ", XR_APILAYER_TARVEX_tracking_override: log of process [0-9]+, started "
-        "[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\n"
-        "configuration file: " +
-        std::regex_replace(configPath, std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)") +
-        "\n"
-        "settings as read:\n"
-        "  connectiontype  -> unicast\n"
-        "  localaddress    = 127.0.0.1\n"
-        "  serveraddress   = 10.0.0.5\n"
-        "  hmdrbid         = 7\n"
-        "  ipd             = 63.5 mm\n"
-        "  overrider       = true\n"
-        "  controllerrrbid = 11\n"
-        "  overridel       = false\n"
-        "  controllerlrbid = 12\n"
-        "Position set\n";
+        "[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\n" +
+        t + "configuration file: " +
+        std::regex_replace(configPath, std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)") + "\n" + t +
+        "settings as read:\n" + t + "  connectiontype  -> unicast\n" + t +
+        "  localaddress    = 127.0.0.1\n" + t + "  serveraddress   = 10.0.0.5\n" + t +
+        "  hmdrbid         = 7\n" + t + "  ipd             = 63.5 mm\n" + t +
+        "  overrider       = true\n" + t + "  controllerrrbid = 11\n" + t +
+        "  overridel       = false\n" + t + "  controllerlrbid = 12\n" + t + "Position set\n";
     EXPECT_TRUE(std::regex_match(text.str(), std::regex(expected))) << text.str();
     SetVariable(kConfigVariable, nullptr);
 }

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "tools/check/ConfigurationCheck.h"
+#include "tools/check/LogFileCheck.h"
 #include "tools/check/RegistrationCheck.h"
 #include "tools/check/Report.h"
 
@@ -82,6 +83,7 @@ CheckRunResult RunCheck(const std::vector<std::string>& args, const MocapPorts& 
     Report report;
     CheckRegistration(report);
     const std::optional<TrackingSettings> settings = CheckConfiguration(report);
+    ReportLogFile(report);
     if (settings) {
         CheckMotionCapture(*settings, options.seconds, report, ports);
     } else {
