@@ -23,13 +23,6 @@
 
 namespace {
 
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
 class LogFileFolderTest : public testing::Test {
 protected:
     void TearDown() override { std::filesystem::remove_all(folder); }
@@ -38,6 +31,13 @@ protected:
 };
 
 #ifndef _WIN32
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
 
 TEST_F(LogFileFolderTest, AnUnwritableConfigurationFolderSendsTheFileToTheUserStateFolder) {
     const ScopedVariable state("XDG_STATE_HOME", (folder / "state").string());

@@ -169,13 +169,14 @@ TEST_F(OptionsOverrideTest, TrackingLossClearsTheTrackedBitsOnlyWhileFramesAreLa
 
 TEST_F(OptionsOverrideTest, PredictionMovesTheViewsToTheDisplayTime) {
     // Samples are stored in the layer's axes: a head moving at 1 m/s along +X, each frame
-    // arriving as it is captured.
+    // arriving 240 Hz after the one before. Their arrivals are stamped a minute ahead, so that
+    // however long this machine takes to reach the calls, the stream never looks silent.
     tracker.options.predictDisplayTime = true;
     const double newest = platform::MonotonicSeconds();
     for (int i = 7; i >= 0; --i) {
         const double t = newest - i / 240.0;
         tracker.poseHistory.Append(
-            {t, {static_cast<float>(1.0 + (t - newest)), 1.5f, 2.0f}, kYaw30Q, t});
+            {t, {static_cast<float>(1.0 + (t - newest)), 1.5f, 2.0f}, kYaw30Q, t + 60.0});
     }
     clockTarget = newest + 0.020;
 
