@@ -4,6 +4,7 @@
 
 #include "log/LogLine.h"
 #include "override/PoseOverride.h"
+#include "tracking/XrResultName.h"
 
 namespace {
 
@@ -62,9 +63,10 @@ bool LocateRuntimeViews(MocapTracker& tracker, PFN_xrLocateViews locateViews, Xr
         XR_VIEW_STATE_ORIENTATION_VALID_BIT | XR_VIEW_STATE_POSITION_VALID_BIT;
     if (XR_FAILED(result) || count != 2 || (state.viewStateFlags & kValid) != kValid) {
         if (!tracker.runtimeViewsFallbackReported.exchange(true)) {
-            LogLine() << "The runtime gave no views of its own at xrEndFrame (result " << result
-                      << ", view state " << state.viewStateFlags
-                      << "): frames it cannot locate carry the tracked views\n";
+            LogLine().FileNote(XrResultName(result))
+                << "The runtime gave no views of its own at xrEndFrame (result " << result
+                << ", view state " << state.viewStateFlags
+                << "): frames it cannot locate carry the tracked views\n";
         }
         return false;
     }

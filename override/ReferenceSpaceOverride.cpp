@@ -1,9 +1,12 @@
 #include <chrono>
+#include <string>
 #include <thread>
 
 #include "log/LogLine.h"
 #include "log/LogOutput.h"
 #include "override/PoseOverride.h"
+#include "platform/Platform.h"
+#include "tracking/HeadsetWaitReport.h"
 
 namespace {
 
@@ -20,6 +23,17 @@ void KeepViewSpace(MocapTracker& tracker, XrSession session, XrSpace space,
         tracker.viewSpaces.TakeFullNotice()) {
         LogLine() << "Tracked VIEW spaces: all " << ViewSpaceSet::kCapacity
                   << " are in use; further VIEW spaces keep the runtime's poses.\n";
+    }
+}
+
+// Why the wait failed, in the log file alone. Without memory for the line the failure still
+// stands as reported on standard output.
+void LogWaitFailure(const MocapTracker& tracker, double waitedSeconds) noexcept {
+    try {
+        const std::string line =
+            DescribeHeadsetWaitFailure(GatherHeadsetWaitFacts(tracker, waitedSeconds));
+        WriteLogFileLine(line.data(), line.size());
+    } catch (...) {
     }
 }
 
@@ -43,9 +57,12 @@ XrResult CreateReferenceSpaceAtTrackedPose(MocapTracker& tracker, PFN_xrCreateRe
         tracker.Initialise();
     }
     if (!tracker.ReadPose().valid) {
+        const StreamBodyWatch watch(tracker.streamBodies);
+        const double waitBegan = platform::MonotonicSeconds();
         for (int waits = 1;; ++waits) {
             if (waits > kMaxWaits) {
                 LogText("Unable to find headset position\n");
+                LogWaitFailure(tracker, platform::MonotonicSeconds() - waitBegan);
                 return XR_ERROR_SESSION_NOT_READY;
             }
             LogText("Waiting\n");

@@ -24,6 +24,9 @@ void MocapTracker::OnFrame(const sFrameOfMocapData* frame) {
     if (frame == nullptr) {
         return;
     }
+    if (streamBodies.Watching()) {
+        streamBodies.Record(*frame);
+    }
 
     // Never read past the record, whatever count the frame claims.
     const int32_t count = std::min(frame->nRigidBodies, kMaxRigidBodies);
@@ -48,6 +51,7 @@ void MocapTracker::OnFrame(const sFrameOfMocapData* frame) {
     // A frame stamped in the future says the clocks disagree; its pose is not trusted.
     const double age = connection->SecondsSinceHostTimestamp(timestamp);
     if (age < 0.0) {
+        streamBodies.RecordFutureStamped();
         return;
     }
 

@@ -12,6 +12,8 @@
 #include "tracking/OrvixLib.h"
 #include "tracking/PoseHistory.h"
 #include "tracking/PoseStore.h"
+#include "tracking/StreamBodyRecord.h"
+#include "tracking/TrackingSettings.h"
 #include "tracking/ViewSpaceSet.h"
 
 // The one tracking client of the process: settings, the connection to the motion-capture
@@ -102,6 +104,10 @@ public:
     ViewSpaceSet viewSpaces;  // filled only while the tracked VIEW space option is on
     // Raised once xrEndFrame has said that the runtime could not give its own views.
     std::atomic<bool> runtimeViewsFallbackReported{false};
+    // For the log file's account of a failed wait for the headset: the settings as read, written
+    // before initialised is raised, and the rigid bodies the frames carry during such a wait.
+    TrackingSettings settingsAsRead;
+    StreamBodyRecord streamBodies;
 
 private:
     // Starts a server discovery and raises discoveryActive once its handle is published.

@@ -58,6 +58,7 @@ void MocapTracker::Initialise() {
     overrideLeft = settings.overrideLeft;
     leftControllerRigidBodyId = settings.leftControllerRigidBodyId;
 
+    settingsAsRead = settings;
     SetPoseValid(false);
     initialised.store(true);
 
