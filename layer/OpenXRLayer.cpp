@@ -54,7 +54,8 @@ XrResult OpenXRLayer::GetInstanceProcAddr(XrInstance instance, const char* name,
             "function.");
     }
     const auto found = functions_.find(name);
-    if (found != functions_.end()) {
+    if (found != functions_.end() &&
+        !(found->second.onlyWithNext && found->second.next == nullptr)) {
         *function = found->second.hook;
         return XR_SUCCESS;
     }

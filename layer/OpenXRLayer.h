@@ -19,6 +19,9 @@ struct HookEntry {
     std::string name;
     PFN_xrVoidFunction hook = nullptr;
     PFN_xrVoidFunction next = nullptr;  // the next element's implementation; null until resolved
+    // For a function the runtime may lack (a newer version's, an extension's): without the next
+    // element's implementation, lookups get the next element's answer instead of the hook.
+    bool onlyWithNext = false;
 };
 
 // The five intercepted functions, in table order.

@@ -13,6 +13,9 @@ std::vector<HookEntry> OptionalHookList(const LayerOptions& options) {
         {"xrLocateSpace", reinterpret_cast<PFN_xrVoidFunction>(&HookLocateSpace)},
         {"xrDestroySpace", reinterpret_cast<PFN_xrVoidFunction>(&HookDestroySpace)},
         {"xrDestroySession", reinterpret_cast<PFN_xrVoidFunction>(&HookDestroySession)},
+        {"xrLocateSpaces", reinterpret_cast<PFN_xrVoidFunction>(&HookLocateSpaces), nullptr, true},
+        {"xrLocateSpacesKHR", reinterpret_cast<PFN_xrVoidFunction>(&HookLocateSpacesKHR), nullptr,
+         true},
     };
 }
 

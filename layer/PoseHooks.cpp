@@ -67,6 +67,36 @@ XrResult XRAPI_CALL HookLocateSpace(XrSpace space, XrSpace baseSpace, XrTime tim
     });
 }
 
+namespace {
+
+// The two batch functions differ only in the name of the next element's implementation.
+XrResult LocateSpacesThrough(NextFunction<PFN_xrLocateSpaces>& next, XrSession session,
+                             const XrSpacesLocateInfo* locateInfo,
+                             XrSpaceLocations* spaceLocations) {
+    return CallGuarded(XR_ERROR_RUNTIME_FAILURE, [&] {
+        const auto function = next.Get();
+        if (function == nullptr) {
+            return XR_ERROR_RUNTIME_FAILURE;
+        }
+        return LocateSpacesAtTrackedPose(MocapTracker::Instance(), function, session, locateInfo,
+                                         spaceLocations, &LayerDisplayClock);
+    });
+}
+
+}  // namespace
+
+XrResult XRAPI_CALL HookLocateSpaces(XrSession session, const XrSpacesLocateInfo* locateInfo,
+                                     XrSpaceLocations* spaceLocations) {
+    static NextFunction<PFN_xrLocateSpaces> next("xrLocateSpaces");
+    return LocateSpacesThrough(next, session, locateInfo, spaceLocations);
+}
+
+XrResult XRAPI_CALL HookLocateSpacesKHR(XrSession session, const XrSpacesLocateInfo* locateInfo,
+                                        XrSpaceLocations* spaceLocations) {
+    static NextFunction<PFN_xrLocateSpaces> next("xrLocateSpacesKHR");
+    return LocateSpacesThrough(next, session, locateInfo, spaceLocations);
+}
+
 XrResult XRAPI_CALL HookDestroySpace(XrSpace space) {
     static NextFunction<PFN_xrDestroySpace> next("xrDestroySpace");
     return CallGuarded(XR_ERROR_RUNTIME_FAILURE, [&] {

@@ -1,24 +1,7 @@
-#include <optional>
+#include <algorithm>
 
 #include "override/PoseOverride.h"
-#include "override/QuaternionMath.h"
-
-namespace {
-
-XrPosef Inverse(const XrPosef& pose) {
-    const XrQuaternionf inverse = Conjugate(pose.orientation);
-    const XrVector3f back = Rotate(inverse, pose.position);
-    return {inverse, {-back.x, -back.y, -back.z}};
-}
-
-// The pose b given in a's frame, in a's parent frame.
-XrPosef Compose(const XrPosef& a, const XrPosef& b) {
-    const XrVector3f turned = Rotate(a.orientation, b.position);
-    return {Multiply(a.orientation, b.orientation),
-            {a.position.x + turned.x, a.position.y + turned.y, a.position.z + turned.z}};
-}
-
-}  // namespace
+#include "override/TrackedSpaceLocation.h"
 
 XrResult LocateSpaceAtTrackedPose(MocapTracker& tracker, PFN_xrLocateSpace next, XrSpace space,
                                   XrSpace baseSpace, XrTime time, XrSpaceLocation* location,
@@ -28,29 +11,29 @@ XrResult LocateSpaceAtTrackedPose(MocapTracker& tracker, PFN_xrLocateSpace next,
         !tracker.options.trackedViewSpace.load(std::memory_order_relaxed)) {
         return result;
     }
-    const std::optional<XrPosef> spaceInHead = tracker.viewSpaces.Find(space);
-    const std::optional<XrPosef> baseInHead = tracker.viewSpaces.Find(baseSpace);
-    if (!spaceInHead && !baseInHead) {
+    TrackedHeadForCall head(tracker, clock, time);
+    TrackSpaceLocation(tracker, head, space, baseSpace, {&location->locationFlags, &location->pose},
+                       ChainedSpaceVelocity(location->next));
+    return result;
+}
+
+XrResult LocateSpacesAtTrackedPose(MocapTracker& tracker, PFN_xrLocateSpaces next,
+                                   XrSession session, const XrSpacesLocateInfo* locateInfo,
+                                   XrSpaceLocations* spaceLocations, DisplayClock clock) {
+    const XrResult result = next(session, locateInfo, spaceLocations);
+    if (XR_FAILED(result) || locateInfo == nullptr || locateInfo->spaces == nullptr ||
+        spaceLocations == nullptr || spaceLocations->locations == nullptr ||
+        !tracker.options.trackedViewSpace.load(std::memory_order_relaxed)) {
         return result;
     }
-    if (spaceInHead && baseInHead) {
-        // Both move with the head: only the poses the application gave them count.
-        location->pose = Compose(Inverse(*baseInHead), *spaceInHead);
-        return result;
-    }
-    // The layer gives the tracked head whatever space it is located in, as xrLocateViews does; a
-    // VIEW space sits at the pose in the head the application created it with.
-    XrPosef head;
-    if (!tracker.initialised.load() ||
-        !tracker.TrackedHeadPose(HmdPoseFor(tracker, clock, time), &head)) {
-        return result;
-    }
-    location->pose =
-        spaceInHead ? Compose(head, *spaceInHead) : Inverse(Compose(head, *baseInHead));
-    if (TrackingLost(tracker)) {
-        MarkUntracked(&location->locationFlags,
-                      XrSpaceLocationFlags{XR_SPACE_LOCATION_POSITION_TRACKED_BIT},
-                      XrSpaceLocationFlags{XR_SPACE_LOCATION_ORIENTATION_TRACKED_BIT});
+    XrSpaceVelocities* velocities = ChainedSpaceVelocities(spaceLocations->next);
+    TrackedHeadForCall head(tracker, clock, locateInfo->time);
+    const uint32_t count = std::min(locateInfo->spaceCount, spaceLocations->locationCount);
+    for (uint32_t i = 0; i < count; ++i) {
+        XrSpaceLocationData& location = spaceLocations->locations[i];
+        TrackSpaceLocation(tracker, head, locateInfo->spaces[i], locateInfo->baseSpace,
+                           {&location.locationFlags, &location.pose},
+                           SpaceVelocityAt(velocities, i));
     }
     return result;
 }

@@ -3,6 +3,7 @@
 #include <openxr/openxr.h>
 
 #include "override/TrackedPoseAt.h"
+#include "platform/LocateSpacesDeclarations.h"
 #include "tracking/MocapTracker.h"
 
 // The logic of the three pose hooks, on a given tracker and next function. The hooks in
@@ -31,10 +32,14 @@ XrResult EndFrameAtTrackedPose(MocapTracker& tracker, PFN_xrEndFrame next, XrSes
                                PFN_xrLocateViews runtimeViews = nullptr);
 
 // With the tracked VIEW space option: locating a VIEW space created through the layer gives the
-// head that the views get, and locating in one gives the inverse.
+// head that the views get, and locating in one gives the inverse (TrackedSpaceLocation.h).
 XrResult LocateSpaceAtTrackedPose(MocapTracker& tracker, PFN_xrLocateSpace next, XrSpace space,
                                   XrSpace baseSpace, XrTime time, XrSpaceLocation* location,
                                   DisplayClock clock = nullptr);
+// The same for each space of a batch (xrLocateSpaces, xrLocateSpacesKHR), all at one head.
+XrResult LocateSpacesAtTrackedPose(MocapTracker& tracker, PFN_xrLocateSpaces next,
+                                   XrSession session, const XrSpacesLocateInfo* locateInfo,
+                                   XrSpaceLocations* spaceLocations, DisplayClock clock = nullptr);
 
 XrResult DestroySpaceForgettingViews(MocapTracker& tracker, PFN_xrDestroySpace next, XrSpace space);
 XrResult DestroySessionForgettingViews(MocapTracker& tracker, PFN_xrDestroySession next,

@@ -13,7 +13,8 @@ struct LayerOptions {
     bool predictDisplayTime = false;
     // Predictions further ahead than this are clamped to it.
     float maxPredictionMs = 50.0f;
-    // xrLocateSpace of VIEW reference spaces gives the tracked head, as xrLocateViews does.
+    // Locating VIEW reference spaces (alone or in a batch) gives the tracked head, as
+    // xrLocateViews does.
     bool trackedViewSpace = false;
     // Views lose their tracked bits while the newest headset frame is older than this; 0: never.
     float trackingLossMs = 0.0f;

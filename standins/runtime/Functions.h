@@ -13,6 +13,8 @@
 #include <openxr/openxr.h>
 #include <openxr/openxr_platform.h>
 
+#include "platform/LocateSpacesDeclarations.h"
+
 // The stand-in's implementations of the OpenXR functions it offers, reached by the loader
 // through xrGetInstanceProcAddr only.
 namespace standin {
@@ -75,6 +77,9 @@ XrResult XRAPI_CALL CreateActionSpace(XrSession session, const XrActionSpaceCrea
                                       XrSpace* space);
 XrResult XRAPI_CALL LocateSpace(XrSpace space, XrSpace baseSpace, XrTime time,
                                 XrSpaceLocation* location);
+// OpenXR 1.1's, for instances that asked for 1.1; the same as xrLocateSpacesKHR.
+XrResult XRAPI_CALL LocateSpaces(XrSession session, const XrSpacesLocateInfo* locateInfo,
+                                 XrSpaceLocations* spaceLocations);
 XrResult XRAPI_CALL LocateViews(XrSession session, const XrViewLocateInfo* locateInfo,
                                 XrViewState* viewState, uint32_t capacity, uint32_t* count,
                                 XrView* views);

@@ -32,6 +32,7 @@ constexpr OfferedExtension kExtensions[] = {
      &Instance::vulkan2Enabled},
 #endif
     {kTimeConversionExtension, kTimeConversionVersion, &Instance::timeConversionEnabled},
+    {kLocateSpacesExtension, 1, &Instance::locateSpacesEnabled},
 };
 
 // The time conversion can be switched off, so that a layer's handling of its absence is testable.
@@ -114,8 +115,8 @@ XrResult XRAPI_CALL CreateInstance(const XrInstanceCreateInfo* createInfo, XrIns
         return XR_ERROR_VALIDATION_FAILURE;
     }
     const XrVersion apiVersion = createInfo->applicationInfo.apiVersion;
-    // 1.1 applications too, for the runs through the 1.1 loader; the functions 1.1 adds are not
-    // offered.
+    // 1.1 applications too, for the runs through the 1.1 loader; of the functions 1.1 adds, only
+    // xrLocateSpaces is offered, and only to them.
     if (XR_VERSION_MAJOR(apiVersion) != 1 || XR_VERSION_MINOR(apiVersion) > 1) {
         return XR_ERROR_API_VERSION_UNSUPPORTED;
     }
@@ -123,6 +124,7 @@ XrResult XRAPI_CALL CreateInstance(const XrInstanceCreateInfo* createInfo, XrIns
         return XR_ERROR_API_LAYER_NOT_PRESENT;  // the loader keeps layers to itself
     }
     Instance state;
+    state.apiVersion = apiVersion;
     for (uint32_t i = 0; i < createInfo->enabledExtensionCount; ++i) {
         const char* name = createInfo->enabledExtensionNames[i];
         const OfferedExtension* extension = name != nullptr ? FindExtension(name) : nullptr;

@@ -12,6 +12,7 @@ struct NamedFunction {
     const char* name;
     PFN_xrVoidFunction function;
     const char* extension = nullptr;  // the extension that must be enabled; nullptr for the core
+    XrVersion since = XR_MAKE_VERSION(1, 0, 0);  // the core version that has it
 };
 
 #define STANDIN_FUNCTION(name, implementation)                      \
@@ -21,6 +22,10 @@ struct NamedFunction {
 #define STANDIN_EXTENSION_FUNCTION(name, implementation, extension)            \
     NamedFunction {                                                            \
         name, reinterpret_cast<PFN_xrVoidFunction>(&implementation), extension \
+    }
+#define STANDIN_FUNCTION_SINCE(name, implementation, version)                         \
+    NamedFunction {                                                                   \
+        name, reinterpret_cast<PFN_xrVoidFunction>(&implementation), nullptr, version \
     }
 
 // Only these may be looked up without an instance.
@@ -59,6 +64,8 @@ const NamedFunction kInstanceFunctions[] = {
     STANDIN_FUNCTION("xrGetReferenceSpaceBoundsRect", GetReferenceSpaceBoundsRect),
     STANDIN_FUNCTION("xrCreateActionSpace", CreateActionSpace),
     STANDIN_FUNCTION("xrLocateSpace", LocateSpace),
+    STANDIN_FUNCTION_SINCE("xrLocateSpaces", LocateSpaces, XR_MAKE_VERSION(1, 1, 0)),
+    STANDIN_EXTENSION_FUNCTION("xrLocateSpacesKHR", LocateSpaces, kLocateSpacesExtension),
     STANDIN_FUNCTION("xrLocateViews", LocateViews),
     STANDIN_FUNCTION("xrEnumerateSwapchainFormats", EnumerateSwapchainFormats),
     STANDIN_FUNCTION("xrCreateSwapchain", CreateSwapchain),
@@ -122,13 +129,20 @@ const NamedFunction kInstanceFunctions[] = {
 
 #undef STANDIN_FUNCTION
 #undef STANDIN_EXTENSION_FUNCTION
+#undef STANDIN_FUNCTION_SINCE
 
-bool IsEnabled(const Instance* instance, const char* extension) {
+bool IsEnabled(const Instance* instance, const NamedFunction& function) {
+    const char* extension = function.extension;
     if (extension == nullptr) {
-        return true;
+        // A 1.0 application sees the runtime as a 1.0 one.
+        return function.since == XR_MAKE_VERSION(1, 0, 0) ||
+               (instance != nullptr && instance->apiVersion >= function.since);
     }
     if (instance == nullptr) {
         return false;
+    }
+    if (std::strcmp(extension, kLocateSpacesExtension) == 0) {
+        return instance->locateSpacesEnabled;
     }
 #ifdef XR_USE_GRAPHICS_API_VULKAN
     if (std::strcmp(extension, XR_KHR_VULKAN_ENABLE_EXTENSION_NAME) == 0) {
@@ -150,7 +164,7 @@ PFN_xrVoidFunction Lookup(const NamedFunction (&table)[N], const char* name,
                           const Instance* instance) {
     for (const NamedFunction& entry : table) {
         if (std::strcmp(entry.name, name) == 0) {
-            return IsEnabled(instance, entry.extension) ? entry.function : nullptr;
+            return IsEnabled(instance, entry) ? entry.function : nullptr;
         }
     }
     return nullptr;

@@ -23,6 +23,8 @@ struct Instance {
     bool vulkanEnabled = false;          // XR_KHR_vulkan_enable
     bool vulkan2Enabled = false;         // XR_KHR_vulkan_enable2
     bool timeConversionEnabled = false;  // the platform's, kTimeConversionExtension
+    bool locateSpacesEnabled = false;    // XR_KHR_locate_spaces
+    XrVersion apiVersion = 0;            // what the application asked for
     // A session with a graphics binding needs the application to have asked for the requirements.
     bool graphicsRequirementsQueried = false;
 #ifdef XR_USE_GRAPHICS_API_VULKAN

@@ -29,19 +29,41 @@ XrPosef WorldPose(const Space& space, const EyePoses& eyes) {
     return Compose(base, space.poseInReferenceSpace);
 }
 
+constexpr XrSpaceVelocityFlags kVelocityValid =
+    XR_SPACE_VELOCITY_LINEAR_VALID_BIT | XR_SPACE_VELOCITY_ANGULAR_VALID_BIT;
+
 void SetVelocity(void* next, bool known) {
     for (auto* chained = static_cast<XrBaseOutStructure*>(next); chained != nullptr;
          chained = chained->next) {
         if (chained->type == XR_TYPE_SPACE_VELOCITY) {
             // The head stands still.
             auto* velocity = reinterpret_cast<XrSpaceVelocity*>(chained);
-            velocity->velocityFlags =
-                known ? XR_SPACE_VELOCITY_LINEAR_VALID_BIT | XR_SPACE_VELOCITY_ANGULAR_VALID_BIT
-                      : 0;
+            velocity->velocityFlags = known ? kVelocityValid : 0;
             velocity->linearVelocity = {0.0f, 0.0f, 0.0f};
             velocity->angularVelocity = {0.0f, 0.0f, 0.0f};
         }
     }
+}
+
+const Instance* InstanceOf(const Space& space) {
+    const Session* session = FindSession(space.session);
+    return session != nullptr ? FindInstance(session->instance) : nullptr;
+}
+
+// One space in another of the same session; false for what the runtime cannot locate (action
+// spaces), which gets no flags.
+bool Locate(const Space& located, const Space& base, const Instance& instance, XrPosef* pose,
+            XrSpaceLocationFlags* flags) {
+    const bool known = located.kind == SpaceKind::kReference && base.kind == SpaceKind::kReference;
+    *pose =
+        known ? Compose(Inverse(WorldPose(base, instance.eyes)), WorldPose(located, instance.eyes))
+              : kIdentityPose;
+    *flags = known
+                 ? XR_SPACE_LOCATION_ORIENTATION_VALID_BIT | XR_SPACE_LOCATION_POSITION_VALID_BIT |
+                       XR_SPACE_LOCATION_ORIENTATION_TRACKED_BIT |
+                       XR_SPACE_LOCATION_POSITION_TRACKED_BIT
+                 : 0;
+    return known;
 }
 
 }  // namespace
@@ -156,22 +178,68 @@ XrResult XRAPI_CALL LocateSpace(XrSpace space, XrSpace baseSpace, XrTime time,
     if (time <= 0) {
         return XR_ERROR_TIME_INVALID;
     }
-    const Session* session = FindSession(located->session);
-    const Instance* instance = session != nullptr ? FindInstance(session->instance) : nullptr;
+    const Instance* instance = InstanceOf(*base);
     if (instance == nullptr) {
         return XR_ERROR_HANDLE_INVALID;
     }
     const bool known =
-        located->kind == SpaceKind::kReference && base->kind == SpaceKind::kReference;
-    location->pose = known ? Compose(Inverse(WorldPose(*base, instance->eyes)),
-                                     WorldPose(*located, instance->eyes))
-                           : kIdentityPose;
-    location->locationFlags = known ? XR_SPACE_LOCATION_ORIENTATION_VALID_BIT |
-                                          XR_SPACE_LOCATION_POSITION_VALID_BIT |
-                                          XR_SPACE_LOCATION_ORIENTATION_TRACKED_BIT |
-                                          XR_SPACE_LOCATION_POSITION_TRACKED_BIT
-                                    : 0;
+        Locate(*located, *base, *instance, &location->pose, &location->locationFlags);
     SetVelocity(location->next, known);
+    return XR_SUCCESS;
+}
+
+XrResult XRAPI_CALL LocateSpaces(XrSession session, const XrSpacesLocateInfo* locateInfo,
+                                 XrSpaceLocations* spaceLocations) {
+    if (FindSession(session) == nullptr) {
+        return XR_ERROR_HANDLE_INVALID;
+    }
+    if (locateInfo == nullptr || spaceLocations == nullptr ||
+        locateInfo->type != XR_TYPE_SPACES_LOCATE_INFO ||
+        spaceLocations->type != XR_TYPE_SPACE_LOCATIONS || locateInfo->spaceCount == 0 ||
+        locateInfo->spaces == nullptr || spaceLocations->locations == nullptr ||
+        spaceLocations->locationCount != locateInfo->spaceCount) {
+        return XR_ERROR_VALIDATION_FAILURE;
+    }
+    const Space* base = FindSpace(locateInfo->baseSpace);
+    if (base == nullptr || base->session != session) {
+        return XR_ERROR_HANDLE_INVALID;
+    }
+    for (uint32_t i = 0; i < locateInfo->spaceCount; ++i) {
+        const Space* located = FindSpace(locateInfo->spaces[i]);
+        if (located == nullptr || located->session != session) {
+            return XR_ERROR_HANDLE_INVALID;
+        }
+    }
+    XrSpaceVelocities* velocities = nullptr;
+    for (auto* chained = static_cast<XrBaseOutStructure*>(spaceLocations->next); chained != nullptr;
+         chained = chained->next) {
+        if (chained->type == XR_TYPE_SPACE_VELOCITIES) {
+            velocities = reinterpret_cast<XrSpaceVelocities*>(chained);
+        }
+    }
+    if (velocities != nullptr && (velocities->velocityCount != locateInfo->spaceCount ||
+                                  velocities->velocities == nullptr)) {
+        return XR_ERROR_VALIDATION_FAILURE;
+    }
+    if (locateInfo->time <= 0) {
+        return XR_ERROR_TIME_INVALID;
+    }
+    const Instance* instance = InstanceOf(*base);
+    if (instance == nullptr) {
+        return XR_ERROR_HANDLE_INVALID;
+    }
+    for (uint32_t i = 0; i < locateInfo->spaceCount; ++i) {
+        XrSpaceLocationData& location = spaceLocations->locations[i];
+        const bool known = Locate(*FindSpace(locateInfo->spaces[i]), *base, *instance,
+                                  &location.pose, &location.locationFlags);
+        if (velocities != nullptr) {
+            // The head stands still.
+            XrSpaceVelocityData& velocity = velocities->velocities[i];
+            velocity.velocityFlags = known ? kVelocityValid : 0;
+            velocity.linearVelocity = {0.0f, 0.0f, 0.0f};
+            velocity.angularVelocity = {0.0f, 0.0f, 0.0f};
+        }
+    }
     return XR_SUCCESS;
 }
 

@@ -1,7 +1,8 @@
 // The layer's [OPTIONS] through the system's loader, in front of the stand-in runtime, fed by the
 // simulator over loopback: prediction to the display time, tracked VIEW spaces, and tracking loss
 // in the tracked bits. The applications are the demo and the space probe (SpaceProbeMain.cpp),
-// which also locates a VIEW space with xrLocateSpace.
+// which also locates a VIEW space with xrLocateSpace, and in a batch with xrLocateSpaces or
+// xrLocateSpacesKHR.
 //
 // The simulator serves on the fixed motion-capture ports, as for users: the layer's first
 // connection goes to the fixed command port whatever ORVIX_STANDIN_PORTS says (only reconnections
@@ -25,6 +26,7 @@
 #include "tests/e2e/ChildProcess.h"
 #include "tests/e2e/LayerSetup.h"
 #include "tests/e2e/LoaderRun.h"
+#include "tests/e2e/OpenXrSdks.h"
 
 namespace {
 
@@ -58,6 +60,8 @@ constexpr XrSpaceLocationFlags kSpaceTracked =
     XR_SPACE_LOCATION_POSITION_TRACKED_BIT | XR_SPACE_LOCATION_ORIENTATION_TRACKED_BIT;
 constexpr XrSpaceLocationFlags kSpaceValid =
     XR_SPACE_LOCATION_POSITION_VALID_BIT | XR_SPACE_LOCATION_ORIENTATION_VALID_BIT;
+constexpr XrSpaceVelocityFlags kVelocityValid =
+    XR_SPACE_VELOCITY_LINEAR_VALID_BIT | XR_SPACE_VELOCITY_ANGULAR_VALID_BIT;
 
 // ---- Pose arithmetic for expected values ----
 
@@ -117,6 +121,12 @@ struct ProbeFrame {
     XrSpaceLocationFlags viewInLocalFlags = 0;
     XrPosef localInView{};
     XrSpaceLocationFlags localInViewFlags = 0;
+    XrSpaceVelocityFlags viewInLocalVelocity = 0;
+    // With --locate-spaces: the same two locations from one batch each.
+    bool batch = false;
+    XrPosef batchViewInLocal{}, batchLocalInView{};
+    XrSpaceLocationFlags batchViewInLocalFlags = 0, batchLocalInViewFlags = 0;
+    XrSpaceVelocityFlags batchViewInLocalVelocity = 0, batchLocalInViewVelocity = 0;
 };
 
 bool ReadPose(const std::string& line, const std::string& name, XrPosef* pose) {
@@ -156,8 +166,18 @@ std::vector<ProbeFrame> ReadProbeFrames(const std::string& path) {
                           ReadPose(line, "view_in_local", &frame.viewInLocal) &&
                           ReadFlags(line, "view_in_local_flags", &frame.viewInLocalFlags) &&
                           ReadPose(line, "local_in_view", &frame.localInView) &&
-                          ReadFlags(line, "local_in_view_flags", &frame.localInViewFlags);
-        if (!read) {
+                          ReadFlags(line, "local_in_view_flags", &frame.localInViewFlags) &&
+                          ReadFlags(line, "view_in_local_velocity", &frame.viewInLocalVelocity);
+        frame.batch = line.find(" batch_") != std::string::npos;
+        const bool batchRead =
+            !frame.batch ||
+            (ReadPose(line, "batch_view_in_local", &frame.batchViewInLocal) &&
+             ReadFlags(line, "batch_view_in_local_flags", &frame.batchViewInLocalFlags) &&
+             ReadFlags(line, "batch_view_in_local_velocity", &frame.batchViewInLocalVelocity) &&
+             ReadPose(line, "batch_local_in_view", &frame.batchLocalInView) &&
+             ReadFlags(line, "batch_local_in_view_flags", &frame.batchLocalInViewFlags) &&
+             ReadFlags(line, "batch_local_in_view_velocity", &frame.batchLocalInViewVelocity));
+        if (!read || !batchRead) {
             ADD_FAILURE() << "unreadable probe line: " << line;
             continue;
         }
@@ -481,6 +501,93 @@ INSTANTIATE_TEST_SUITE_P(Option, TrackedViewSpace, ::testing::Bool(),
                          [](const ::testing::TestParamInfo<bool>& param) {
                              return param.param ? "On" : "Off";
                          });
+
+// ---- One head in a batch: xrLocateSpaces (OpenXR 1.1) and xrLocateSpacesKHR ----
+
+struct BatchCase {
+    const char* name;
+    const e2e::OpenXrSdk& (*sdk)();
+    const char* apiVersion;
+    const char* function;  // the probe's --locate-spaces
+    bool option;
+};
+
+void PrintTo(const BatchCase& batchCase, std::ostream* out) {
+    *out << batchCase.name;
+}
+
+class TrackedViewSpaceInABatch : public LayerOptionsThroughLoader,
+                                 public ::testing::WithParamInterface<BatchCase> {};
+
+// The batch gives what xrLocateSpace gives, in both directions: with the option the tracked head,
+// its velocities withdrawn (they would be the runtime's head's); without it the runtime's answer
+// with the runtime's velocities.
+TEST_P(TrackedViewSpaceInABatch, BatchGivesTheHeadThatLocatingOneSpaceGives) {
+    const BatchCase& batchCase = GetParam();
+    const e2e::OpenXrSdk& sdk = batchCase.sdk();
+    e2e::ExpectLoaderPresent(sdk);
+    ASSERT_FALSE(HasFailure());
+    e2e::UseLoaderOf(sdk, environment_, dir_);
+    WriteConfig(batchCase.option ? "[OPTIONS]\ntrackedviewspace = true\n" : "");
+    ASSERT_NO_FATAL_FAILURE(StartSimulator({"--pose", kWorkedExamplePose}));
+    const e2e::ChildRun run = RunProbe({"--frames", "30", "--api-version", batchCase.apiVersion,
+                                        "--locate-spaces", batchCase.function});
+    e2e::ExpectRanThroughLoaderOf(sdk, dir_);
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const std::vector<ProbeFrame> frames = ReadProbeFrames(ProbePath());
+    ASSERT_EQ(frames.size(), 30u);
+
+    const XrPosef runtimeAnswer =
+        Compose(Inverse(kWorkedSpace), Compose(kRuntimeHead, kWorkedSpace));
+    const XrPosef expected = batchCase.option ? kWorkedHead : runtimeAnswer;
+    const XrSpaceVelocityFlags velocity = batchCase.option ? 0 : kVelocityValid;
+    for (size_t i = 0; i < frames.size(); ++i) {
+        SCOPED_TRACE("frame " + std::to_string(i));
+        const ProbeFrame& frame = frames[i];
+        ASSERT_TRUE(frame.batch);
+        e2e::ExpectPose(frame.batchViewInLocal, expected, kPoseTolerance, "VIEW in LOCAL");
+        e2e::ExpectPose(frame.batchLocalInView, Inverse(expected), kPoseTolerance, "LOCAL in VIEW");
+        e2e::ExpectPose(frame.batchViewInLocal, frame.viewInLocal, 0.0, "as xrLocateSpace");
+        e2e::ExpectPose(frame.batchLocalInView, frame.localInView, 0.0, "as xrLocateSpace");
+        EXPECT_EQ(frame.batchViewInLocalFlags, kSpaceValid | kSpaceTracked);
+        EXPECT_EQ(frame.batchLocalInViewFlags, kSpaceValid | kSpaceTracked);
+        EXPECT_EQ(frame.viewInLocalVelocity, velocity);
+        EXPECT_EQ(frame.batchViewInLocalVelocity, velocity);
+        EXPECT_EQ(frame.batchLocalInViewVelocity, velocity);
+        if (HasFailure()) {
+            return;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TrackedViewSpaceInABatch,
+    ::testing::Values(
+        BatchCase{"CoreThroughSdk1_1_47", &e2e::Sdk1_1_47, "1.1", "core", true},
+        BatchCase{"CoreThroughSdk1_1_47OptionOff", &e2e::Sdk1_1_47, "1.1", "core", false},
+        BatchCase{"KhrThroughSdk1_1_47", &e2e::Sdk1_1_47, "1.0", "khr", true},
+        BatchCase{"KhrThroughDebian12", &e2e::Debian12Sdk, "1.0", "khr", true},
+        BatchCase{"KhrThroughDebian12OptionOff", &e2e::Debian12Sdk, "1.0", "khr", false}),
+    [](const ::testing::TestParamInfo<BatchCase>& param) { return param.param.name; });
+
+// An application that asked for 1.0 finds no xrLocateSpaces, with the option as without it: the
+// layer hands on the runtime's answer instead of a hook with nothing behind it.
+TEST_F(LayerOptionsThroughLoader, NoXrLocateSpacesForA1_0Application) {
+    const e2e::OpenXrSdk& sdk = e2e::Sdk1_1_47();
+    e2e::ExpectLoaderPresent(sdk);
+    ASSERT_FALSE(HasFailure());
+    e2e::UseLoaderOf(sdk, environment_, dir_);
+    WriteConfig("[OPTIONS]\ntrackedviewspace = true\n");
+    ASSERT_NO_FATAL_FAILURE(StartSimulator({"--pose", kWorkedExamplePose}));
+    const e2e::ChildRun run =
+        RunProbe({"--frames", "5", "--api-version", "1.0", "--locate-spaces", "core"});
+    e2e::ExpectRanThroughLoaderOf(sdk, dir_);
+    EXPECT_EQ(run.exitCode, 2) << run.output;
+    EXPECT_NE(run.output.find("tarvex-e2e-space-probe: xrLocateSpaces failed: " +
+                              std::to_string(XR_ERROR_FUNCTION_UNSUPPORTED)),
+              std::string::npos)
+        << run.output;
+}
 
 // ---- Tracking loss while the stream pauses ----
 

@@ -7,10 +7,23 @@
 //         view_in_local=<pose> view_in_local_flags=<n> local_in_view=<pose> local_in_view_flags=<n>
 //
 // (one line), `call` in seconds on the monotonic clock when xrLocateViews was called, a pose as
-// px,py,pz,qx,qy,qz,qw. With --time-conversion the probe enables XR_KHR_convert_timespec_time
-// itself. Exit codes: 0 done, 1 bad arguments, 2 an OpenXR call failed (named on standard error).
+// px,py,pz,qx,qy,qz,qw; VIEW in LOCAL also gives its velocities' flags
+// (view_in_local_velocity=<n>). With --time-conversion the probe enables
+// XR_KHR_convert_timespec_time itself.
+//
+// With --locate-spaces core (OpenXR 1.1's xrLocateSpaces) or khr (xrLocateSpacesKHR, the probe
+// enabling XR_KHR_locate_spaces), it also locates both spaces in one batch in LOCAL and in VIEW,
+// with velocities, and adds to the line, for VIEW in LOCAL and LOCAL in VIEW:
+//
+//   batch_view_in_local=<pose> batch_view_in_local_flags=<n> batch_view_in_local_velocity=<n>
+//   batch_local_in_view=<pose> batch_local_in_view_flags=<n> batch_local_in_view_velocity=<n>
+//
+// --api-version 1.0 or 1.1 (default 1.0) is the version the probe asks for.
+// Exit codes: 0 done, 1 bad arguments, 2 an OpenXR call failed (named on standard error).
 
 #include <openxr/openxr.h>
+
+#include "platform/LocateSpacesDeclarations.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -21,7 +34,8 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: tarvex-e2e-space-probe --out FILE (--frames N | --seconds S) [--time-conversion]\n";
+    "Usage: tarvex-e2e-space-probe --out FILE (--frames N | --seconds S) [--api-version 1.0|1.1]\n"
+    "       [--locate-spaces core|khr] [--time-conversion]\n";
 constexpr int kMaxStartupPolls = 1000;
 
 double MonotonicSeconds() {
@@ -35,6 +49,8 @@ struct Arguments {
     long frames = 0;
     double seconds = 0.0;
     bool timeConversion = false;
+    XrVersion apiVersion = XR_MAKE_VERSION(1, 0, 0);
+    std::string locateSpaces;  // empty, "core" or "khr"
 };
 
 bool ParseArguments(int argc, char** argv, Arguments* arguments) {
@@ -51,6 +67,13 @@ bool ParseArguments(int argc, char** argv, Arguments* arguments) {
             arguments->frames = std::strtol(argv[i + 1], &end, 10);
         } else if (name == "--seconds") {
             arguments->seconds = std::strtod(argv[i + 1], &end);
+        } else if (name == "--api-version" && std::string(argv[i + 1]) == "1.0") {
+            arguments->apiVersion = XR_MAKE_VERSION(1, 0, 0);
+        } else if (name == "--api-version" && std::string(argv[i + 1]) == "1.1") {
+            arguments->apiVersion = XR_MAKE_VERSION(1, 1, 0);
+        } else if (name == "--locate-spaces" &&
+                   (std::string(argv[i + 1]) == "core" || std::string(argv[i + 1]) == "khr")) {
+            arguments->locateSpaces = argv[i + 1];
         } else {
             return false;
         }
@@ -86,7 +109,7 @@ public:
 
     // False, with the failing call on standard error, when an OpenXR call fails.
     bool Run(const Arguments& arguments, std::FILE* out) {
-        if (!Start(arguments.timeConversion)) {
+        if (!Start(arguments)) {
             return false;
         }
         const double until = MonotonicSeconds() + arguments.seconds;
@@ -143,16 +166,36 @@ private:
         return Check(xrCreateReferenceSpace(session_, &info, space), "xrCreateReferenceSpace");
     }
 
-    bool Start(bool timeConversion) {
+    bool Start(const Arguments& arguments) {
         XrInstanceCreateInfo createInfo{XR_TYPE_INSTANCE_CREATE_INFO};
         std::strncpy(createInfo.applicationInfo.applicationName, "tarvex-e2e-space-probe",
                      XR_MAX_APPLICATION_NAME_SIZE - 1);
-        createInfo.applicationInfo.apiVersion = XR_MAKE_VERSION(1, 0, 0);
-        const char* extensions[] = {XR_MND_HEADLESS_EXTENSION_NAME, "XR_KHR_convert_timespec_time"};
-        createInfo.enabledExtensionCount = timeConversion ? 2 : 1;
+        createInfo.applicationInfo.apiVersion = arguments.apiVersion;
+        const char* extensions[3] = {XR_MND_HEADLESS_EXTENSION_NAME};
+        uint32_t extensionCount = 1;
+        if (arguments.timeConversion) {
+            extensions[extensionCount++] = "XR_KHR_convert_timespec_time";
+        }
+        if (arguments.locateSpaces == "khr") {
+            extensions[extensionCount++] = kLocateSpacesExtension;
+        }
+        createInfo.enabledExtensionCount = extensionCount;
         createInfo.enabledExtensionNames = extensions;
         if (!Check(xrCreateInstance(&createInfo, &instance_), "xrCreateInstance")) {
             return false;
+        }
+        if (!arguments.locateSpaces.empty()) {
+            const char* name =
+                arguments.locateSpaces == "core" ? "xrLocateSpaces" : "xrLocateSpacesKHR";
+            PFN_xrVoidFunction function = nullptr;
+            if (!Check(xrGetInstanceProcAddr(instance_, name, &function), name)) {
+                return false;
+            }
+            if (function == nullptr) {
+                std::fprintf(stderr, "tarvex-e2e-space-probe: no %s\n", name);
+                return false;
+            }
+            locateSpaces_ = reinterpret_cast<PFN_xrLocateSpaces>(function);
         }
         XrSystemGetInfo systemInfo{XR_TYPE_SYSTEM_GET_INFO};
         systemInfo.formFactor = XR_FORM_FACTOR_HEAD_MOUNTED_DISPLAY;
@@ -188,12 +231,19 @@ private:
         XrView views[2] = {{XR_TYPE_VIEW}, {XR_TYPE_VIEW}};
         uint32_t viewCount = 0;
         const double call = MonotonicSeconds();
-        XrSpaceLocation viewInLocal{XR_TYPE_SPACE_LOCATION};
+        XrSpaceVelocity viewInLocalVelocity{XR_TYPE_SPACE_VELOCITY};
+        XrSpaceLocation viewInLocal{XR_TYPE_SPACE_LOCATION, &viewInLocalVelocity};
         XrSpaceLocation localInView{XR_TYPE_SPACE_LOCATION};
         if (!Check(xrLocateViews(session_, &locateInfo, &viewState, 2, &viewCount, views),
                    "xrLocateViews") ||
             !Check(xrLocateSpace(view_, local_, time, &viewInLocal), "xrLocateSpace") ||
             !Check(xrLocateSpace(local_, view_, time, &localInView), "xrLocateSpace")) {
+            return false;
+        }
+        Batch inLocal;
+        Batch inView;
+        if (locateSpaces_ != nullptr &&
+            (!LocateBatch(local_, time, &inLocal) || !LocateBatch(view_, time, &inView))) {
             return false;
         }
         XrFrameEndInfo endInfo{XR_TYPE_FRAME_END_INFO};
@@ -208,12 +258,39 @@ private:
         PrintPose(out, "left", views[0].pose);
         PrintPose(out, "right", views[1].pose);
         PrintPose(out, "view_in_local", viewInLocal.pose);
-        std::fprintf(out, " view_in_local_flags=%llu",
-                     static_cast<unsigned long long>(viewInLocal.locationFlags));
+        std::fprintf(out, " view_in_local_flags=%llu view_in_local_velocity=%llu",
+                     static_cast<unsigned long long>(viewInLocal.locationFlags),
+                     static_cast<unsigned long long>(viewInLocalVelocity.velocityFlags));
         PrintPose(out, "local_in_view", localInView.pose);
-        std::fprintf(out, " local_in_view_flags=%llu\n",
+        std::fprintf(out, " local_in_view_flags=%llu",
                      static_cast<unsigned long long>(localInView.locationFlags));
+        if (locateSpaces_ != nullptr) {
+            PrintBatchEntry(out, "batch_view_in_local", inLocal, 0);
+            PrintBatchEntry(out, "batch_local_in_view", inView, 1);
+        }
+        std::fputc('\n', out);
         return true;
+    }
+
+    // VIEW and LOCAL located in one batch, in that order.
+    struct Batch {
+        XrSpaceLocationData locations[2]{};
+        XrSpaceVelocityData velocities[2]{};
+    };
+
+    bool LocateBatch(XrSpace base, XrTime time, Batch* batch) {
+        const XrSpace spaces[2] = {view_, local_};
+        const XrSpacesLocateInfo info{XR_TYPE_SPACES_LOCATE_INFO, nullptr, base, time, 2, spaces};
+        XrSpaceVelocities velocities{XR_TYPE_SPACE_VELOCITIES, nullptr, 2, batch->velocities};
+        XrSpaceLocations locations{XR_TYPE_SPACE_LOCATIONS, &velocities, 2, batch->locations};
+        return Check(locateSpaces_(session_, &info, &locations), "the batch location");
+    }
+
+    static void PrintBatchEntry(std::FILE* out, const char* name, const Batch& batch, int index) {
+        PrintPose(out, name, batch.locations[index].pose);
+        std::fprintf(out, " %s_flags=%llu %s_velocity=%llu", name,
+                     static_cast<unsigned long long>(batch.locations[index].locationFlags), name,
+                     static_cast<unsigned long long>(batch.velocities[index].velocityFlags));
     }
 
     bool Stop() {
@@ -236,6 +313,7 @@ private:
     XrSession session_ = XR_NULL_HANDLE;
     XrSpace local_ = XR_NULL_HANDLE;
     XrSpace view_ = XR_NULL_HANDLE;
+    PFN_xrLocateSpaces locateSpaces_ = nullptr;
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "layer/LayerConstants.h"
+#include "platform/LocateSpacesDeclarations.h"
 
 namespace {
 
@@ -18,6 +19,49 @@ XrResult XRAPI_CALL FakeEndFrame(XrSession, const XrFrameEndInfo*) {
     FakeNextElement::Current().endFrameCalls.push_back(Tag);
     return FakeNextElement::Current().endFrameResult;
 }
+
+constexpr XrSpaceLocationFlags kAllLocationBits =
+    XR_SPACE_LOCATION_ORIENTATION_VALID_BIT | XR_SPACE_LOCATION_POSITION_VALID_BIT |
+    XR_SPACE_LOCATION_ORIENTATION_TRACKED_BIT | XR_SPACE_LOCATION_POSITION_TRACKED_BIT;
+constexpr XrPosef kLocatedPose{{0, 0, 0, 1}, {9, 9, 9}};
+constexpr XrSpaceVelocityFlags kVelocityValid =
+    XR_SPACE_VELOCITY_LINEAR_VALID_BIT | XR_SPACE_VELOCITY_ANGULAR_VALID_BIT;
+
+XrResult XRAPI_CALL FakeLocateSpace(XrSpace, XrSpace, XrTime, XrSpaceLocation* location) {
+    FakeNextElement::Current().locateCalls.emplace_back("xrLocateSpace");
+    location->locationFlags = kAllLocationBits;
+    location->pose = kLocatedPose;
+    for (auto* chained = static_cast<XrBaseOutStructure*>(location->next); chained != nullptr;
+         chained = chained->next) {
+        if (chained->type == XR_TYPE_SPACE_VELOCITY) {
+            *reinterpret_cast<XrSpaceVelocity*>(chained) = {
+                XR_TYPE_SPACE_VELOCITY, chained->next, kVelocityValid, {1, 2, 3}, {4, 5, 6}};
+        }
+    }
+    return XR_SUCCESS;
+}
+
+template <const char* Name>
+XrResult XRAPI_CALL FakeLocateSpaces(XrSession, const XrSpacesLocateInfo* info,
+                                     XrSpaceLocations* locations) {
+    FakeNextElement::Current().locateCalls.emplace_back(Name);
+    for (uint32_t i = 0; i < info->spaceCount; ++i) {
+        locations->locations[i] = {kAllLocationBits, kLocatedPose};
+    }
+    for (auto* chained = static_cast<XrBaseOutStructure*>(locations->next); chained != nullptr;
+         chained = chained->next) {
+        if (chained->type == XR_TYPE_SPACE_VELOCITIES) {
+            auto* velocities = reinterpret_cast<XrSpaceVelocities*>(chained);
+            for (uint32_t i = 0; i < velocities->velocityCount; ++i) {
+                velocities->velocities[i] = {kVelocityValid, {1, 2, 3}, {4, 5, 6}};
+            }
+        }
+    }
+    return XR_SUCCESS;
+}
+
+constexpr char kLocateSpaces[] = "xrLocateSpaces";
+constexpr char kLocateSpacesKHR[] = "xrLocateSpacesKHR";
 
 XrResult XRAPI_CALL FakeOtherFunction() {
     return XR_SUCCESS;
@@ -48,7 +92,18 @@ XrResult XRAPI_CALL FakeGetInstanceProcAddr(XrInstance, const char* name,
         *function = fake.writtenOnFailure;
         return fails ? XR_ERROR_FUNCTION_UNSUPPORTED : fake.lookupResult;
     }
-    if (std::strcmp(name, "xrDestroyInstance") == 0) {
+    if (std::find(fake.nullLookups.begin(), fake.nullLookups.end(), name) !=
+        fake.nullLookups.end()) {
+        *function = nullptr;
+        return fake.lookupResult;
+    }
+    if (std::strcmp(name, "xrLocateSpace") == 0) {
+        *function = reinterpret_cast<PFN_xrVoidFunction>(&FakeLocateSpace);
+    } else if (std::strcmp(name, kLocateSpaces) == 0) {
+        *function = reinterpret_cast<PFN_xrVoidFunction>(&FakeLocateSpaces<kLocateSpaces>);
+    } else if (std::strcmp(name, kLocateSpacesKHR) == 0) {
+        *function = reinterpret_cast<PFN_xrVoidFunction>(&FakeLocateSpaces<kLocateSpacesKHR>);
+    } else if (std::strcmp(name, "xrDestroyInstance") == 0) {
         *function = reinterpret_cast<PFN_xrVoidFunction>(&FakeDestroyInstance);
     } else if (std::strcmp(name, "xrEndFrame") == 0) {
         *function = fake.tag == 1 ? reinterpret_cast<PFN_xrVoidFunction>(&FakeEndFrame<1>)

@@ -13,7 +13,8 @@ struct FakeNextElement {
     XrResult createResult = XR_SUCCESS;
     XrInstance createdInstance = reinterpret_cast<XrInstance>(0x1234);
     XrResult lookupResult = XR_SUCCESS;
-    std::vector<std::string> failingLookups;        // names whose lookup fails
+    std::vector<std::string> failingLookups;  // names whose lookup fails
+    std::vector<std::string> nullLookups;     // names whose lookup succeeds but gives no function
     PFN_xrVoidFunction writtenOnFailure = nullptr;  // what a failing lookup leaves in the slot
     int throwingLookups = 0;                        // the next this many lookups throw
     XrResult destroyResult = XR_SUCCESS;
@@ -27,6 +28,9 @@ struct FakeNextElement {
     std::vector<std::string> lookups;
     std::vector<XrInstance> destroyed;
     std::vector<int> endFrameCalls;  // the tag of the fake whose xrEndFrame ran
+    // The name of each location function that ran; each locates every space at (9, 9, 9) with
+    // all flags and moving velocities.
+    std::vector<std::string> locateCalls;
 
     static FakeNextElement& Current();
     static void Reset();

@@ -146,7 +146,8 @@ TEST(OptionalHookList, OnlyTheTrackedViewSpaceOptionAddsHooks) {
 
     options.trackedViewSpace = true;
     EXPECT_EQ(Names(OptionalHookList(options)),
-              (std::vector<std::string>{"xrLocateSpace", "xrDestroySpace", "xrDestroySession"}));
+              (std::vector<std::string>{"xrLocateSpace", "xrDestroySpace", "xrDestroySession",
+                                        "xrLocateSpaces", "xrLocateSpacesKHR"}));
 }
 
 }  // namespace
