@@ -33,6 +33,19 @@ TEST(ReportTest, TextGivesEveryVerdictAndAdviceForProblemsOnly) {
     EXPECT_EQ(report.ExitCode(), 1);
 }
 
+TEST(ReportTest, TheHeadingComesFirstAndApartFromTheSections) {
+    Report report;
+    report.SetHeading("tarvex-check 9.9 (some flavour)");
+    report.Add("configuration", "a", Verdict::kOk, "fine");
+    EXPECT_EQ(report.Text(),
+              "tarvex-check 9.9 (some flavour)\n"
+              "\n"
+              "Configuration\n"
+              "[ OK ] fine\n"
+              "\n"
+              "Result: OK, the layer has what it needs\n");
+}
+
 TEST(ReportTest, WarningsAloneDoNotFail) {
     Report report;
     report.Add("mocap", "a", Verdict::kWarn, "slow", "speed up");
@@ -175,6 +188,23 @@ TEST(CheckRunTest, WithoutConfigurationTheRunFailsAndSkipsTheMotionCapture) {
     }
     EXPECT_TRUE(skipped);
     EXPECT_TRUE(variableFailed);
+    const auto& build = document.at("facts").at("build");
+    EXPECT_EQ(build.at("version"), kTarvexVersion);
+    EXPECT_EQ(build.at("flavour"), kTarvexFlavourTag);
+    EXPECT_EQ(build.at("client_library"), kTarvexFlavour);
+    EXPECT_EQ(build.at("standin_client"), kTarvexStandinClient);
+}
+
+// Whoever reads a report must see which client library the build links: a stand-in build never
+// reaches a real server.
+TEST(CheckRunTest, TheTextReportOpensWithTheVersionAndTheBuildFlavour) {
+    TemporaryFolder folder;
+    ScopedVariable config("TARVEX_OPENXR_CONFIG", std::nullopt);
+    ScopedVariable dataHome("XDG_DATA_HOME", folder.Path().string());
+    const CheckRunResult result = RunCheck({"--seconds=0.2"});
+    EXPECT_EQ(result.output.rfind(TarvexVersionLine("tarvex-check") + "\n\nRegistration", 0), 0u)
+        << result.output;
+    EXPECT_NE(result.output.find(kTarvexFlavour), std::string::npos);
 }
 
 }  // namespace

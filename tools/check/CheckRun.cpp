@@ -80,6 +80,12 @@ CheckRunResult RunCheck(const std::vector<std::string>& args, const MocapPorts& 
     }
 
     Report report;
+    // A stand-in build cannot reach a real server: the reader of a report must know which it was.
+    report.SetHeading(TarvexVersionLine(kProgram));
+    report.Facts("build") = {{"version", kTarvexVersion},
+                             {"flavour", kTarvexFlavourTag},
+                             {"client_library", kTarvexFlavour},
+                             {"standin_client", kTarvexStandinClient}};
     CheckRegistration(report);
     const std::optional<TrackingSettings> settings = CheckConfiguration(report);
     if (settings) {
