@@ -10,6 +10,7 @@
 #include "tools/check/ConfigurationCheck.h"
 #include "tools/check/RegistrationCheck.h"
 #include "tools/check/Report.h"
+#include "tools/command-line/CommandLineChecks.h"
 
 namespace {
 
@@ -73,7 +74,8 @@ CheckRunResult RunCheck(const std::vector<std::string>& args, const MocapPorts& 
     } catch (const CLI::CallForHelp&) {
         return {0, app.help()};
     } catch (const CLI::ParseError& error) {
-        return {2, std::string(kProgram) + ": " + error.what() + "\n\n" + app.help()};
+        // One line that names the mistake; the whole help would bury it.
+        return {2, tools::DescribeParseError(app, error) + "\n"};
     }
     if (options.version) {
         return {0, TarvexVersionLine(kProgram) + "\n"};
