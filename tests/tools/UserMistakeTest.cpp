@@ -143,9 +143,11 @@ TEST_F(UserMistakeTest, EachMistakeGivesOneLineWithItsCauseAndTheRightAdvice) {
     const std::string fileInItself = "{config}{sep}TarvexOpenXRConfig.ini";
     const std::string scriptAdvice =
 #ifdef _WIN32
-        "run install-layer.ps1 again from the layer's folder";
+        "run install-layer.ps1 again from the layer's folder (unpack the ZIP there again first "
+        "if its files are gone)";
 #else
-        "run share/tarvex_tracking/install-layer.sh again from the layer's folder";
+        "run share/tarvex_tracking/install-layer.sh again from the layer's folder (unpack the "
+        "tarball there again first if its files are gone)";
 #endif
     const std::string libraryAdvice =
         "; or correct library_path (a relative path counts from the manifest's folder)";
@@ -241,10 +243,8 @@ TEST_F(UserMistakeTest, EachMistakeGivesOneLineWithItsCauseAndTheRightAdvice) {
          Registration::kSystemLibraryMissing,
          {{Verdict::kFail, "library",
            "library {system}" + missing + "{system}{sep}" + kManifestFile + ")",
-           "unpack the tarball again into {prefix}: tar -xzf tarvex_tracking-*.tar.gz -C {prefix} "
-           "(with sudo where the folder belongs to root) (running install-layer.sh would "
-           "register the layer a second time)" +
-               libraryAdvice}}},
+           "unpack the tarball again: tar -xzf tarvex_tracking-*.tar.gz -C {prefix}; not "
+           "install-layer.sh, which would register the layer a second time"}}},
 #endif
     };
     for (const Row& row : rows) {
@@ -290,41 +290,51 @@ TEST_F(UserMistakeTest, EachMistakeGivesOneLineWithItsCauseAndTheRightAdvice) {
 // the user's own registration; a package's files come back by installing the package again.
 TEST(RepairAdviceTest, APackagesRegistrationIsMendedByThePackage) {
 #ifdef _WIN32
+    EXPECT_FALSE(PackageRegistration("C:\\Program Files\\TarvexOpenXR\\x.json", ""));
     EXPECT_EQ(RepairAdvice("C:\\Program Files\\TarvexOpenXR\\x.json", ""),
-              "run install-layer.ps1 again from the layer's folder");
+              "run install-layer.ps1 again from the layer's folder (unpack the ZIP there again "
+              "first if its files are gone)");
 #else
     struct Case {
         std::string manifest;
         std::string dataHome;
+        bool package;
         std::string advice;
     };
     const std::string script =
-        "run share/tarvex_tracking/install-layer.sh again from the layer's folder";
-    const std::string secondRegistration =
-        " (running install-layer.sh would register the layer a second time)";
+        "run share/tarvex_tracking/install-layer.sh again from the layer's folder (unpack the "
+        "tarball there again first if its files are gone)";
+    const std::string noScript =
+        "; not install-layer.sh, which would register the layer a second time";
+    const std::string apt = "reinstall the package: sudo apt reinstall tarvex-tracking" + noScript;
     const std::string home = "/home/alice/.local/share";
     const std::string implicit = "/share/openxr/1/api_layers/implicit.d/x.json";
     const Case cases[] = {
-        {"/home/alice/.local" + implicit, home, script},
-        {"/home/alice/.local" + implicit, home + "/", script},
-        {"/home/alice/data/openxr/1/api_layers/implicit.d/x.json", "/home/alice/data", script},
-        {"/usr" + implicit, home,
-         "reinstall the package: sudo apt reinstall tarvex-tracking" + secondRegistration},
-        {"/usr/local" + implicit, home,
-         "unpack the tarball again into /usr/local: tar -xzf tarvex_tracking-*.tar.gz -C "
-         "/usr/local (with sudo where the folder belongs to root)" +
-             secondRegistration},
+        {"/home/alice/.local" + implicit, home, false, script},
+        {"/home/alice/.local" + implicit, home + "/", false, script},
+        {"/home/alice/data/openxr/1/api_layers/implicit.d/x.json", "/home/alice/data", false,
+         script},
+        {"/usr" + implicit, home, true, apt},
+        {"/usr" + implicit, "", true, apt},
+        {"/usr/local" + implicit, home, true,
+         "unpack the tarball again: sudo tar -xzf tarvex_tracking-*.tar.gz -C /usr/local" +
+             noScript},
+        {"/opt/tarvex" + implicit, home, true,
+         "unpack the tarball again: sudo tar -xzf tarvex_tracking-*.tar.gz -C /opt/tarvex" +
+             noScript},
+        // Unpacked by the user into a folder of their own and registered there by the loader's
+        // search of XDG_DATA_DIRS: theirs to unpack again, without sudo.
+        {"/home/alice/opt/tarvex" + implicit, home, true,
+         "unpack the tarball again: tar -xzf tarvex_tracking-*.tar.gz -C /home/alice/opt/tarvex" +
+             noScript},
         // A folder that merely begins like the user's data folder is not inside it.
-        {"/home/alice/.local/share2/openxr/1/api_layers/implicit.d/x.json", home,
-         "reinstall the package that put this manifest there, or correct library_path in it" +
-             secondRegistration},
-        {"/etc/xdg/openxr/1/api_layers/implicit.d/x.json", home,
-         "reinstall the package that put this manifest there, or correct library_path in it" +
-             secondRegistration},
-        {"/usr" + implicit, "",
-         "reinstall the package: sudo apt reinstall tarvex-tracking" + secondRegistration},
+        {"/home/alice/.local/share2/openxr/1/api_layers/implicit.d/x.json", home, true,
+         "reinstall what put this manifest there, or correct it" + noScript},
+        {"/etc/xdg/openxr/1/api_layers/implicit.d/x.json", home, true,
+         "reinstall what put this manifest there, or correct it" + noScript},
     };
     for (const Case& c : cases) {
+        EXPECT_EQ(PackageRegistration(c.manifest, c.dataHome), c.package) << c.manifest;
         EXPECT_EQ(RepairAdvice(c.manifest, c.dataHome), c.advice)
             << c.manifest << " " << c.dataHome;
     }

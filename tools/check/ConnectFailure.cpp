@@ -51,8 +51,8 @@ std::string ConnectAdvice(const ConnectFailure& failure, const sOrvixClientConne
     if (standinClient) {
         return "this build links the stand-in client library and talks only to "
                "tarvex-mocap-sim, so a real motion-capture server will never answer it: for a "
-               "real server, get a build made against the vendor's SDK (TARVEX_ORVIX_SDK_DIR, see "
-               "README.md); to try this build, start tarvex-mocap-sim and " +
+               "real server, get a build made against the vendor's SDK (the CMake option "
+               "TARVEX_ORVIX_SDK_DIR); to try this build, start tarvex-mocap-sim and " +
                network;
     }
     return "start the motion-capture server and its streaming; " + network;

@@ -67,6 +67,8 @@ bool ListsOurLayer(const char* list) {
 bool CheckManifest(const ManifestCandidate& candidate, const ManifestFindings& findings,
                    Report& report, JsonValue& facts) {
     const std::string where = candidate.path + " (" + Kind(candidate) + ")";
+    // A package's files are mended by the package, not edited by hand.
+    const bool package = PackageRegistration(candidate.path, UserDataHome());
     facts["path"] = candidate.path;
     facts["kind"] = Kind(candidate);
     facts["source"] = candidate.source;
@@ -92,7 +94,8 @@ bool CheckManifest(const ManifestCandidate& candidate, const ManifestFindings& f
     if (!findings.problem.empty()) {
         report.Add(kSection, "manifest", Verdict::kFail,
                    "manifest " + where + " " + findings.problem,
-                   RepairAdvice(candidate.path, UserDataHome()) + "; or fix this one by hand");
+                   RepairAdvice(candidate.path, UserDataHome()) +
+                       (package ? "" : "; or fix this one by hand"));
         return false;
     }
     report.Add(kSection, "manifest", Verdict::kOk, "manifest " + where + " names " + kLayerName);
@@ -107,8 +110,9 @@ bool CheckManifest(const ManifestCandidate& candidate, const ManifestFindings& f
                    "library " + findings.resolvedLibrary + " not found (library_path \"" +
                        findings.libraryPath + "\" in " + candidate.path + ")",
                    RepairAdvice(candidate.path, UserDataHome()) +
-                       "; or correct library_path (a relative path counts from the manifest's "
-                       "folder)");
+                       (package ? ""
+                                : "; or correct library_path (a relative path counts from the "
+                                  "manifest's folder)"));
         return false;
     }
     const LibraryProbe probe = ProbeLayerLibrary(findings.resolvedLibrary);

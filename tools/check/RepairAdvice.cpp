@@ -2,15 +2,9 @@
 
 namespace {
 
-#ifdef _WIN32
-constexpr const char* kRunScript = "run install-layer.ps1 again from the layer's folder";
-#else
-constexpr const char* kRunScript =
-    "run share/tarvex_tracking/install-layer.sh again from the layer's folder";
-#endif
-
 constexpr const char* kNoScript =
-    " (running install-layer.sh would register the layer a second time)";
+    "; not install-layer.sh, which would register the layer a "
+    "second time";
 
 bool Under(const std::string& path, const std::string& folder) {
     return !folder.empty() && path.size() > folder.size() &&
@@ -19,17 +13,30 @@ bool Under(const std::string& path, const std::string& folder) {
 
 }  // namespace
 
-std::string RepairAdvice(const std::string& manifestPath, const std::string& userDataHome) {
+bool PackageRegistration(const std::string& manifestPath, const std::string& userDataHome) {
 #ifdef _WIN32
-    static_cast<void>(userDataHome);
+    // Every registration on Windows is the install script's.
     static_cast<void>(manifestPath);
-    return kRunScript;
+    static_cast<void>(userDataHome);
+    return false;
 #else
     const std::string folder = userDataHome.size() > 1 && userDataHome.back() == '/'
                                    ? userDataHome.substr(0, userDataHome.size() - 1)
                                    : userDataHome;
-    if (Under(manifestPath, folder)) {
-        return kRunScript;
+    return !Under(manifestPath, folder);
+#endif
+}
+
+std::string RepairAdvice(const std::string& manifestPath, const std::string& userDataHome) {
+#ifdef _WIN32
+    if (!PackageRegistration(manifestPath, userDataHome)) {
+        return "run install-layer.ps1 again from the layer's folder (unpack the ZIP there again "
+               "first if its files are gone)";
+    }
+#endif
+    if (!PackageRegistration(manifestPath, userDataHome)) {
+        return "run share/tarvex_tracking/install-layer.sh again from the layer's folder (unpack "
+               "the tarball there again first if its files are gone)";
     }
     // The packages put the manifest in <prefix>/share/openxr/1/api_layers/.
     const size_t share = manifestPath.find("/share/openxr/");
@@ -39,13 +46,9 @@ std::string RepairAdvice(const std::string& manifestPath, const std::string& use
         return std::string("reinstall the package: sudo apt reinstall tarvex-tracking") + kNoScript;
     }
     if (!prefix.empty()) {
-        return "unpack the tarball again into " + prefix +
-               ": tar -xzf tarvex_tracking-*.tar.gz -C " + prefix +
-               " (with sudo where the folder belongs to root)" + kNoScript;
+        const std::string sudo = Under(prefix, "/usr") || Under(prefix, "/opt") ? "sudo " : "";
+        return "unpack the tarball again: " + sudo + "tar -xzf tarvex_tracking-*.tar.gz -C " +
+               prefix + kNoScript;
     }
-    return std::string(
-               "reinstall the package that put this manifest there, or correct "
-               "library_path in it") +
-           kNoScript;
-#endif
+    return std::string("reinstall what put this manifest there, or correct it") + kNoScript;
 }

@@ -6,6 +6,8 @@
 
 #include <string>
 
-// manifestPath: the manifest as found; userDataHome: the user's data folder the install script
-// registers in ($XDG_DATA_HOME or ~/.local/share), empty when unknown.
+// Whether the manifest lies outside the user's data folder that the install script registers in
+// ($XDG_DATA_HOME or ~/.local/share; empty when unknown), so that a package put it there.
+bool PackageRegistration(const std::string& manifestPath, const std::string& userDataHome);
+
 std::string RepairAdvice(const std::string& manifestPath, const std::string& userDataHome);
