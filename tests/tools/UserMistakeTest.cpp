@@ -40,7 +40,7 @@ struct ExpectedLine {
 
 // Where a row registers the layer: the user's own data folder as the install script does, or a
 // system-wide one as the packages do, naming a library that is not there.
-enum class Registration { kGood, kUserLibraryMissing, kSystemLibraryMissing };
+enum class Registration { kNone, kGood, kUserLibraryMissing, kSystemLibraryMissing };
 
 // One mistake a user makes and every warning and failure tarvex-check then gives, in order.
 struct Row {
@@ -95,6 +95,9 @@ protected:
     }
 
     void Register(Registration registration) {
+        if (registration == Registration::kNone) {
+            return;
+        }
         const fs::path manifest = ManifestFolder(registration) / kManifestFile;
         WriteFile(manifest, ManifestText(registration == Registration::kGood
                                              ? fs::path(TARVEX_LAYER_LIBRARY).generic_string()
@@ -155,6 +158,22 @@ TEST_F(UserMistakeTest, EachMistakeGivesOneLineWithItsCauseAndTheRightAdvice) {
         "{sep}gone{sep}libtarvex_tracking.so not found (library_path "
         "\"./gone/libtarvex_tracking.so\" in ";
     const Row rows[] = {
+        {"nothing registered",
+         "{config}",
+         settings,
+         Registration::kNone,
+         {{Verdict::kFail, "registered",
+           "no manifest of XR_APILAYER_TARVEX_tracking_override in any of these places",
+#ifdef _WIN32
+           "run install-layer.ps1 from the layer's folder (powershell -ExecutionPolicy Bypass "
+           "-File .\\install-layer.ps1), or add the manifest's full path as a DWORD value 0 under "
+           "HKLM or HKCU\\SOFTWARE\\Khronos\\OpenXR\\1\\ApiLayers\\Implicit"
+#else
+           "install the Debian package (sudo apt install ./tarvex-tracking_*.deb), or unpack the "
+           "tarball into /usr/local or run share/tarvex_tracking/install-layer.sh from where you "
+           "unpacked it"
+#endif
+         }}},
         {"TARVEX_OPENXR_CONFIG not set where the application starts",
          std::nullopt,
          settings,

@@ -25,10 +25,10 @@ constexpr const char* kInstallAdvice =
     "HKCU\\SOFTWARE\\Khronos\\OpenXR\\1\\ApiLayers\\Implicit";
 #else
 constexpr const char* kImplicitInstall = "run install-layer.sh without --explicit";
+// Not "copy the manifest": the packages' manifests name the library relative to their own folder.
 constexpr const char* kInstallAdvice =
-    "run share/tarvex_tracking/install-layer.sh from the layer's folder, or copy "
-    "XR_APILAYER_TARVEX_tracking_override.json and the library it names into "
-    "~/.local/share/openxr/1/api_layers/implicit.d";
+    "install the Debian package (sudo apt install ./tarvex-tracking_*.deb), or unpack the tarball "
+    "into /usr/local or run share/tarvex_tracking/install-layer.sh from where you unpacked it";
 #endif
 
 std::string Kind(const ManifestCandidate& candidate) {
