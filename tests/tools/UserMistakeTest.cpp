@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "CheckTestSupport.h"
+#include "tools/check/ConfigVariable.h"
 #include "tools/check/ConfigurationCheck.h"
 #include "tools/check/RegistrationCheck.h"
 #include "tools/check/RepairAdvice.h"
@@ -358,6 +359,26 @@ TEST(RepairAdviceTest, APackagesRegistrationIsMendedByThePackage) {
             << c.manifest << " " << c.dataHome;
     }
 #endif
+}
+
+// Without a home folder in the environment no path can be offered in its place: the advice says
+// what to write instead of making one up.
+TEST(ConfigVariableTest, WithoutAHomeFolderTheAdviceOffersNoPath) {
+    const std::string missing = (fs::temp_directory_path() / "tarvex-no-such-folder").string();
+    const auto empty = FindConfigVariableMistake("", missing, "");
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(empty->advice,
+              "set TARVEX_OPENXR_CONFIG to the folder that holds TarvexOpenXRConfig.ini where the "
+              "application starts");
+    const auto tilde = FindConfigVariableMistake("~/.config/tarvex", missing, "");
+    ASSERT_TRUE(tilde);
+    EXPECT_EQ(tilde->advice, "write the full path of your home folder in place of the \"~\"");
+    // A file that is there leaves nothing to say, whatever the text looks like.
+    TemporaryFolder folder;
+    const fs::path file = folder.Path() / "TarvexOpenXRConfig.ini";
+    WriteFile(file, SettingsText());
+    EXPECT_FALSE(FindConfigVariableMistake("", file.string(), ""));
+    EXPECT_FALSE(FindConfigVariableMistake("~", file.string(), ""));
 }
 
 }  // namespace

@@ -45,14 +45,15 @@ std::optional<ConfigVariableMistake> FindConfigVariableMistake(const std::string
     if (fs::exists(fs::path(path), error)) {
         return std::nullopt;
     }
-    const std::string example = home.empty() ? std::string("the full path of that folder")
-                                             : (fs::path(home) / ".config" / "tarvex").string();
+    const std::string example =
+        home.empty() ? std::string()
+                     : " (for example " + (fs::path(home) / ".config" / "tarvex").string() + ")";
     if (value.empty()) {
         return ConfigVariableMistake{
             "empty",
             kVariable + " is set but empty: the layer reads " + path + ", which is not there",
-            "set " + kVariable + " to the folder that holds " + kConfigFileName + " (for example " +
-                example + ") where the application starts"};
+            "set " + kVariable + " to the folder that holds " + kConfigFileName + example +
+                " where the application starts"};
     }
     const bool namesTheFile = NamesTheFile(value);
     if (StartsWithTilde(value)) {
