@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -27,6 +28,10 @@ struct TrackingSettings {
 inline constexpr const char* kConfigVariable = "TARVEX_OPENXR_CONFIG";
 inline constexpr const char* kConfigFileName = "TarvexOpenXRConfig.ini";
 inline constexpr const char* kSettingsSection = "SETTINGS";
+// The keys of [SETTINGS], in the order the tracker reads them.
+inline constexpr std::array<const char*, 9> kSettingKeys = {
+    "connectiontype", "localaddress",    "serveraddress", "hmdrbid",        "ipd",
+    "overrider",      "controllerrrbid", "overridel",     "controllerlrbid"};
 
 // The configuration file's path, or nothing when the variable is not set. The directory is taken
 // as given: no trimming, no check that it exists.

@@ -38,11 +38,11 @@ size_t EditDistance(const std::string& a, const std::string& b) {
     return row[b.size()];
 }
 
-std::string NearestKnownKey(const std::string& key) {
+std::string NearestKnownKey(const std::string& key, std::span<const char* const> knownKeys) {
     const std::string lower = Lower(key);
     std::string nearest;
     size_t best = kMaxEdits + 1;
-    for (const char* known : kOptionKeys) {
+    for (const char* known : knownKeys) {
         const size_t edits = EditDistance(lower, known);
         if (edits < best) {
             best = edits;
@@ -55,17 +55,22 @@ std::string NearestKnownKey(const std::string& key) {
 }  // namespace
 
 std::vector<UnknownOptionKey> FindUnknownOptionKeys(const IniFile& ini) {
+    return FindUnknownKeys(ini, kOptionsSection, kOptionKeys);
+}
+
+std::vector<UnknownOptionKey> FindUnknownKeys(const IniFile& ini, const std::string& section,
+                                              std::span<const char* const> known) {
     std::unordered_map<std::string, std::string> keys;
     try {
-        keys = ini.getSection(kOptionsSection);
+        keys = ini.getSection(section);
     } catch (const std::runtime_error&) {
         return {};
     }
     std::vector<UnknownOptionKey> unknown;
     for (const auto& [key, value] : keys) {
-        if (std::find_if(kOptionKeys.begin(), kOptionKeys.end(),
-                         [&](const char* known) { return key == known; }) == kOptionKeys.end()) {
-            unknown.push_back({key, NearestKnownKey(key)});
+        if (std::find_if(known.begin(), known.end(),
+                         [&](const char* name) { return key == name; }) == known.end()) {
+            unknown.push_back({key, NearestKnownKey(key, known)});
         }
     }
     std::sort(unknown.begin(), unknown.end(),

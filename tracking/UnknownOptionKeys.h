@@ -1,5 +1,6 @@
 #pragma once
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,10 @@ struct UnknownOptionKey {
 
 // The section's unknown keys in alphabetical order; none without the section.
 std::vector<UnknownOptionKey> FindUnknownOptionKeys(const IniFile& ini);
+
+// The same for any section and its known keys (the check tool uses it for [SETTINGS]).
+std::vector<UnknownOptionKey> FindUnknownKeys(const IniFile& ini, const std::string& section,
+                                              std::span<const char* const> known);
 
 // One line without its newline, such as: option key 'maxpredictionsms' in [OPTIONS] is unknown
 // and ignored (did you mean 'maxpredictionms'?)

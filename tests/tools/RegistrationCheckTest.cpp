@@ -153,7 +153,9 @@ TEST_F(RegistrationCheckTest, AManifestNamingAMissingLibraryFailsWithTheResolved
         (manifest.parent_path() / "gone" / "libtarvex_tracking.so").string();
     EXPECT_NE(line.message.find(resolved + " not found"), std::string::npos) << line.message;
     EXPECT_NE(line.advice.find("manifest's folder"), std::string::npos);
-    EXPECT_EQ(OnlyLineOf(report, "registered").verdict, Verdict::kFail);
+    // The missing library is the one failure; the summary line only points at it.
+    EXPECT_EQ(OnlyLineOf(report, "registered").verdict, Verdict::kInfo);
+    EXPECT_EQ(report.Count(Verdict::kFail), 1) << report.Text();
     EXPECT_FALSE(report.Passed());
 }
 
@@ -219,7 +221,9 @@ TEST_F(RegistrationCheckTest, BrokenManifestsFailWithWhatIsWrong) {
         EXPECT_EQ(line.verdict, Verdict::kFail) << c.text;
         EXPECT_NE(line.message.find(c.expected), std::string::npos) << line.message;
         EXPECT_TRUE(LinesOf(report, "library").empty());
-        EXPECT_EQ(OnlyLineOf(report, "registered").verdict, Verdict::kFail);
+        // The manifest's own failure is the one; the summary line only points at it.
+        EXPECT_EQ(OnlyLineOf(report, "registered").verdict, Verdict::kInfo) << report.Text();
+        EXPECT_EQ(report.Count(Verdict::kFail), 1) << report.Text();
 #ifdef _WIN32
         for (const auto& [key, value] : registryValues_) {
             RegDeleteKeyValueA(HKEY_CURRENT_USER, key.c_str(), value.c_str());

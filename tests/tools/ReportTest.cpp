@@ -33,6 +33,19 @@ TEST(ReportTest, TextGivesEveryVerdictAndAdviceForProblemsOnly) {
     EXPECT_EQ(report.ExitCode(), 1);
 }
 
+TEST(ReportTest, TheHeadingComesFirstAndApartFromTheSections) {
+    Report report;
+    report.SetHeading("tarvex-check 9.9 (some flavour)");
+    report.Add("configuration", "a", Verdict::kOk, "fine");
+    EXPECT_EQ(report.Text(),
+              "tarvex-check 9.9 (some flavour)\n"
+              "\n"
+              "Configuration\n"
+              "[ OK ] fine\n"
+              "\n"
+              "Result: OK, the layer has what it needs\n");
+}
+
 TEST(ReportTest, WarningsAloneDoNotFail) {
     Report report;
     report.Add("mocap", "a", Verdict::kWarn, "slow", "speed up");
@@ -115,16 +128,16 @@ TEST(ReportTest, NonFiniteNumbersAreWrittenAsNull) {
     EXPECT_NE(report.Json().find("\"values\":[null,null]"), std::string::npos) << report.Json();
 }
 
-TEST(CheckRunTest, CommandLineMistakesExitWithTwoAndSayWhatIsWrong) {
+TEST(CheckRunTest, CommandLineMistakesExitWithTwoAndSayWhatIsWrongInOneLine) {
     struct Case {
         std::vector<std::string> args;
-        std::string complaint;  // the first line of the output
+        std::string complaint;  // the whole output, without " (see --help)" and the line's end
     };
     const std::string range = "tarvex-check: --seconds: takes a number of seconds from 0.1 to 60";
     const Case cases[] = {
-        {{"--bogus"}, "tarvex-check: The following argument was not expected: --bogus"},
-        {{"--json", "extra"}, "tarvex-check: The following argument was not expected: extra"},
-        {{"--seconds"}, "tarvex-check: --seconds: 1 required N missing"},
+        {{"--bogus"}, "tarvex-check: unknown switch --bogus"},
+        {{"--json", "extra"}, "tarvex-check: unexpected argument 'extra'"},
+        {{"--seconds"}, "tarvex-check: --seconds needs a value (N)"},
         {{"--seconds", "0"}, range + ", not '0'"},
         {{"--seconds", "0.09"}, range + ", not '0.09'"},
         {{"--seconds", "60.5"}, range + ", not '60.5'"},
@@ -136,9 +149,8 @@ TEST(CheckRunTest, CommandLineMistakesExitWithTwoAndSayWhatIsWrong) {
     for (const Case& c : cases) {
         const CheckRunResult result = RunCheck(c.args);
         EXPECT_EQ(result.exitCode, 2) << c.args.back();
-        EXPECT_EQ(result.output.substr(0, result.output.find('\n')), c.complaint);
-        // The usage follows, so that the right form is at hand.
-        EXPECT_NE(result.output.find("Usage: tarvex-check"), std::string::npos);
+        // One line: the help is one switch away and would bury the mistake.
+        EXPECT_EQ(result.output, c.complaint + " (see --help)\n");
     }
 }
 
@@ -175,6 +187,23 @@ TEST(CheckRunTest, WithoutConfigurationTheRunFailsAndSkipsTheMotionCapture) {
     }
     EXPECT_TRUE(skipped);
     EXPECT_TRUE(variableFailed);
+    const auto& build = document.at("facts").at("build");
+    EXPECT_EQ(build.at("version"), kTarvexVersion);
+    EXPECT_EQ(build.at("flavour"), kTarvexFlavourTag);
+    EXPECT_EQ(build.at("client_library"), kTarvexFlavour);
+    EXPECT_EQ(build.at("standin_client"), kTarvexStandinClient);
+}
+
+// Whoever reads a report must see which client library the build links: a stand-in build never
+// reaches a real server.
+TEST(CheckRunTest, TheTextReportOpensWithTheVersionAndTheBuildFlavour) {
+    TemporaryFolder folder;
+    ScopedVariable config("TARVEX_OPENXR_CONFIG", std::nullopt);
+    ScopedVariable dataHome("XDG_DATA_HOME", folder.Path().string());
+    const CheckRunResult result = RunCheck({"--seconds=0.2"});
+    EXPECT_EQ(result.output.rfind(TarvexVersionLine("tarvex-check") + "\n\nRegistration", 0), 0u)
+        << result.output;
+    EXPECT_NE(result.output.find(kTarvexFlavour), std::string::npos);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "tools/check/LogFileCheck.h"
 #include "tools/check/RegistrationCheck.h"
 #include "tools/check/Report.h"
+#include "tools/command-line/CommandLineChecks.h"
 
 namespace {
 
@@ -74,13 +75,20 @@ CheckRunResult RunCheck(const std::vector<std::string>& args, const MocapPorts& 
     } catch (const CLI::CallForHelp&) {
         return {0, app.help()};
     } catch (const CLI::ParseError& error) {
-        return {2, std::string(kProgram) + ": " + error.what() + "\n\n" + app.help()};
+        // One line that names the mistake; the whole help would bury it.
+        return {2, tools::DescribeParseError(app, error) + "\n"};
     }
     if (options.version) {
         return {0, TarvexVersionLine(kProgram) + "\n"};
     }
 
     Report report;
+    // A stand-in build cannot reach a real server: the reader of a report must know which it was.
+    report.SetHeading(TarvexVersionLine(kProgram));
+    report.Facts("build") = {{"version", kTarvexVersion},
+                             {"flavour", kTarvexFlavourTag},
+                             {"client_library", kTarvexFlavour},
+                             {"standin_client", kTarvexStandinClient}};
     CheckRegistration(report);
     const std::optional<TrackingSettings> settings = CheckConfiguration(report);
     ReportLogFile(report);

@@ -1,11 +1,14 @@
 #include "tools/check/ConfigurationCheck.h"
 
+#include <cstdlib>
 #include <filesystem>
+#include <span>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 
 #include "ini/IniFile.h"
+#include "tools/check/ConfigVariable.h"
 #include "tools/check/SettingTexts.h"
 #include "tracking/LayerOptions.h"
 #include "tracking/UnknownOptionKeys.h"
@@ -99,22 +102,46 @@ void ReportOptionValues(const IniFile& ini, Report& report) {
     }
 }
 
+std::string KnownKeys(std::span<const char* const> keys) {
+    std::string known;
+    for (const char* key : keys) {
+        known += (known.empty() ? "" : ", ") + std::string(key);
+    }
+    return known;
+}
+
 // Keys of the section that name no option: the layer ignores them without a word on its standard
 // output, so a misspelt option stays off unnoticed.
 void ReportUnknownOptionKeys(const IniFile& ini, Report& report) {
     JsonValue keys = JsonValue::array();
     for (const UnknownOptionKey& unknown : FindUnknownOptionKeys(ini)) {
-        std::string known;
-        for (const char* key : kOptionKeys) {
-            known += (known.empty() ? "" : ", ") + std::string(key);
-        }
         report.Add(kSection, "unknown_option", Verdict::kWarn, DescribeUnknownOptionKey(unknown),
                    unknown.nearest.empty()
-                       ? "remove the key; the options are " + known
+                       ? "remove the key; the options are " + KnownKeys(kOptionKeys)
                        : "write " + unknown.nearest + " if that is the option you mean");
         keys.push_back({{"key", unknown.key}, {"nearest", unknown.nearest}});
     }
     report.Facts(kSection)["unknown_option_keys"] = std::move(keys);
+}
+
+// Keys of [SETTINGS] beside the nine: the layer never reads them, so a value meant for one of the
+// nine (a misspelt "ipdd") changes nothing.
+void ReportUnknownSettingKeys(const IniFile& ini, Report& report) {
+    JsonValue keys = JsonValue::array();
+    for (const UnknownOptionKey& unknown : FindUnknownKeys(ini, kSettingsSection, kSettingKeys)) {
+        std::string message = "setting key '" + unknown.key + "' in [" + kSettingsSection +
+                              "] is unknown and ignored";
+        if (!unknown.nearest.empty()) {
+            message += " (did you mean '" + unknown.nearest + "'?)";
+        }
+        report.Add(kSection, "unknown_setting", Verdict::kWarn, message,
+                   unknown.nearest.empty()
+                       ? "remove the key; the settings are " + KnownKeys(kSettingKeys)
+                       : "remove the key, and give its value to " + unknown.nearest +
+                             " if that is the setting you mean");
+        keys.push_back({{"key", unknown.key}, {"nearest", unknown.nearest}});
+    }
+    report.Facts(kSection)["unknown_setting_keys"] = std::move(keys);
 }
 
 }  // namespace
@@ -123,20 +150,31 @@ std::optional<TrackingSettings> CheckConfiguration(Report& report) {
     JsonValue& facts = report.Facts(kSection);
     const std::optional<std::string> path = ConfigFilePath();
     if (!path) {
-        report.Add(
-            kSection, "variable", Verdict::kFail,
-            std::string(kConfigVariable) +
-                " is not set: the layer reads no settings and never tracks",
-            std::string("set ") + kConfigVariable + " to the folder that holds " + kConfigFileName);
+        // The manifest's enable_environment is this variable too: the loader leaves the layer out
+        // of applications started without it. One cause, so one failure, here.
+        report.Add(kSection, "variable", Verdict::kFail,
+                   std::string(kConfigVariable) +
+                       " is not set: the loader leaves the layer out of applications started "
+                       "without it, and the layer would read no settings",
+                   std::string("set ") + kConfigVariable + " to the folder that holds " +
+                       kConfigFileName + " in the environment the application starts from");
         return std::nullopt;
     }
     facts["file"] = *path;
+    const std::string value = std::getenv(kConfigVariable);
+    if (const std::optional<ConfigVariableMistake> mistake =
+            FindConfigVariableMistake(value, *path, HomeFolder())) {
+        facts["variable_mistake"] = mistake->kind;
+        report.Add(kSection, "variable", Verdict::kFail, mistake->message, mistake->advice);
+        return std::nullopt;
+    }
     report.Add(kSection, "variable", Verdict::kOk,
                std::string(kConfigVariable) + " is set: the layer reads " + *path);
     try {
         const IniFile ini(*path);
         const TrackingSettings settings = ReadTrackingSettings(ini);
         ReportSettings(settings, report);
+        ReportUnknownSettingKeys(ini, report);
         ReportSettingTexts(ini, settings, report);
         ReportOptionValues(ini, report);
         ReportUnknownOptionKeys(ini, report);
@@ -150,10 +188,8 @@ std::optional<TrackingSettings> CheckConfiguration(Report& report) {
                    missing ? std::string("create ") + kConfigFileName + " in " +
                                  std::filesystem::path(*path).parent_path().string() +
                                  ", or point " + kConfigVariable + " at the folder that holds it"
-                           : std::string("correct the file: section [SETTINGS] needs all nine keys "
-                                         "(connectiontype, localaddress, serveraddress, hmdrbid, "
-                                         "ipd, overrider, controllerrrbid, overridel, "
-                                         "controllerlrbid)"));
+                           : "correct the file: section [" + std::string(kSettingsSection) +
+                                 "] needs all nine keys (" + KnownKeys(kSettingKeys) + ")");
         return std::nullopt;
     }
 }

@@ -24,3 +24,7 @@ struct ManifestSearch {
 };
 
 ManifestSearch SearchLayerManifests();
+
+// The user's own data folder, where the install script registers the layer ($XDG_DATA_HOME or
+// ~/.local/share); empty where registrations are not files in folders (Windows).
+std::string UserDataHome();

@@ -16,9 +16,7 @@ std::string Variable(const char* name, const std::string& fallback) {
 std::vector<std::string> BaseFolders() {
     std::vector<std::string> bases = SplitPathList(Variable("XDG_CONFIG_DIRS", "/etc/xdg"), ':');
     bases.push_back("/etc");
-    const char* home = std::getenv("HOME");
-    const std::string dataHome =
-        Variable("XDG_DATA_HOME", home != nullptr ? std::string(home) + "/.local/share" : "");
+    const std::string dataHome = UserDataHome();
     if (!dataHome.empty()) {
         bases.push_back(dataHome);
     }
@@ -30,6 +28,11 @@ std::vector<std::string> BaseFolders() {
 }
 
 }  // namespace
+
+std::string UserDataHome() {
+    const char* home = std::getenv("HOME");
+    return Variable("XDG_DATA_HOME", home != nullptr ? std::string(home) + "/.local/share" : "");
+}
 
 ManifestSearch SearchLayerManifests() {
     ManifestSearch search;

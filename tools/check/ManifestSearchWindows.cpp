@@ -62,3 +62,7 @@ ManifestSearch SearchLayerManifests() {
     AddRegistryKey(HKEY_CURRENT_USER, "HKCU", false, search);
     return search;
 }
+
+std::string UserDataHome() {
+    return {};
+}

@@ -1,5 +1,7 @@
 #include "tools/check/MocapCheck.h"
 
+#include <TarvexVersion.h>
+
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
@@ -14,6 +16,7 @@
 #include "override/QuaternionMath.h"
 #include "platform/Platform.h"
 #include "standins/orvix/OrvixStandin.h"
+#include "tools/check/ConnectFailure.h"
 #include "tools/check/FrameCapture.h"
 
 namespace {
@@ -103,49 +106,6 @@ std::string ResetSubscriptions(OrvixClient& client) {
         }
     }
     return {};
-}
-
-// Why a connection failed, told apart by the client library's code: a server that answered with
-// an error is running and turns us away; one that said nothing is not there, or is cut off.
-struct ConnectFailure {
-    const char* kind;    // for the machine-readable form
-    std::string what;    // "did not answer", "refused the connection", ...
-    std::string detail;  // the code and what it means
-};
-
-ConnectFailure DescribeConnectFailure(ErrorCode code) {
-    const std::string codeText = "error code " + std::to_string(code);
-    switch (code) {
-        case Orvix_ErrorNoServer:
-            return {"silent", "did not answer",
-                    "(no reply within " + Text(kOrvixAnswerTimeoutMs / 1000.0) + " s, " + codeText +
-                        ")"};
-        case Orvix_ErrorInvalidArgument:
-            return {"bad_address", "could not be tried",
-                    "(serveraddress or localaddress is no dotted IPv4 address, " + codeText + ")"};
-        case Orvix_ErrorNetwork:
-            return {"local_network", "could not be tried",
-                    "(the client library could not open its sockets on localaddress, " + codeText +
-                        ")"};
-        default:
-            return {"refused", "refused the connection", "(" + codeText + ")"};
-    }
-}
-
-std::string ConnectAdvice(const ConnectFailure& failure, const sOrvixClientConnectParams& params) {
-    const std::string kind = failure.kind;
-    if (kind == "refused") {
-        return "the server runs but turns this computer away: check its streaming settings "
-               "(unicast or multicast, allowed clients) and the server's own log";
-    }
-    if (kind == "bad_address" || kind == "local_network") {
-        return "set serveraddress to the server's IPv4 address and localaddress to this "
-               "computer's address on the motion-capture network";
-    }
-    return "start the motion-capture server and its streaming; check serveraddress and "
-           "localaddress, and that UDP ports " +
-           std::to_string(params.commandPort) + " and " + std::to_string(params.dataPort) +
-           " are open";
 }
 
 void Disconnect(OrvixClient& client) {
@@ -334,7 +294,7 @@ void CheckMotionCapture(const TrackingSettings& settings, double seconds, Report
             facts["found_by"] = nullptr;
             report.Add(kSection, "server", Verdict::kFail,
                        failed + ", and discovery found no server in " + Text(seconds) + " s",
-                       ConnectAdvice(failure, configured));
+                       ConnectAdvice(failure, configured, kTarvexStandinClient));
             return;
         }
         sOrvixClientConnectParams params{};
@@ -353,7 +313,7 @@ void CheckMotionCapture(const TrackingSettings& settings, double seconds, Report
             report.Add(kSection, "server", Verdict::kFail,
                        failed + "; discovery found " + server +
                            ", but connecting to it failed: it " + again.what + " " + again.detail,
-                       ConnectAdvice(again, params));
+                       ConnectAdvice(again, params, kTarvexStandinClient));
             return;
         }
         serverVerdict = Verdict::kWarn;

@@ -10,25 +10,25 @@
 #include "tools/check/LibraryProbe.h"
 #include "tools/check/ManifestCheck.h"
 #include "tools/check/ManifestSearch.h"
+#include "tools/check/RepairAdvice.h"
+#include "tracking/TrackingSettings.h"
 
 namespace {
 
 constexpr const char* kSection = "registration";
 
 #ifdef _WIN32
-constexpr const char* kInstallScript = "install-layer.ps1";
 constexpr const char* kImplicitInstall = "run install-layer.ps1";
 constexpr const char* kInstallAdvice =
     "run install-layer.ps1 from the layer's folder (powershell -ExecutionPolicy Bypass -File "
     ".\\install-layer.ps1), or add the manifest's full path as a DWORD value 0 under HKLM or "
     "HKCU\\SOFTWARE\\Khronos\\OpenXR\\1\\ApiLayers\\Implicit";
 #else
-constexpr const char* kInstallScript = "install-layer.sh";
 constexpr const char* kImplicitInstall = "run install-layer.sh without --explicit";
+// Not "copy the manifest": the packages' manifests name the library relative to their own folder.
 constexpr const char* kInstallAdvice =
-    "run share/tarvex_tracking/install-layer.sh from the layer's folder, or copy "
-    "XR_APILAYER_TARVEX_tracking_override.json and the library it names into "
-    "~/.local/share/openxr/1/api_layers/implicit.d";
+    "install the Debian package (sudo apt install ./tarvex-tracking_*.deb), or unpack the tarball "
+    "into /usr/local or run share/tarvex_tracking/install-layer.sh from where you unpacked it";
 #endif
 
 std::string Kind(const ManifestCandidate& candidate) {
@@ -67,6 +67,8 @@ bool ListsOurLayer(const char* list) {
 bool CheckManifest(const ManifestCandidate& candidate, const ManifestFindings& findings,
                    Report& report, JsonValue& facts) {
     const std::string where = candidate.path + " (" + Kind(candidate) + ")";
+    // A package's files are mended by the package, not edited by hand.
+    const bool package = PackageRegistration(candidate.path, UserDataHome());
     facts["path"] = candidate.path;
     facts["kind"] = Kind(candidate);
     facts["source"] = candidate.source;
@@ -84,7 +86,7 @@ bool CheckManifest(const ManifestCandidate& candidate, const ManifestFindings& f
     if (!findings.readable) {
         report.Add(kSection, "manifest", Verdict::kFail,
                    "manifest " + where + " is registered but cannot be read",
-                   std::string("run ") + kInstallScript + " again, or remove the entry from " +
+                   RepairAdvice(candidate.path, UserDataHome()) + "; or remove it from " +
                        candidate.source);
         return false;
     }
@@ -92,8 +94,8 @@ bool CheckManifest(const ManifestCandidate& candidate, const ManifestFindings& f
     if (!findings.problem.empty()) {
         report.Add(kSection, "manifest", Verdict::kFail,
                    "manifest " + where + " " + findings.problem,
-                   std::string("run ") + kInstallScript +
-                       " again to write a good manifest, or fix this one by hand");
+                   RepairAdvice(candidate.path, UserDataHome()) +
+                       (package ? "" : "; or fix this one by hand"));
         return false;
     }
     report.Add(kSection, "manifest", Verdict::kOk, "manifest " + where + " names " + kLayerName);
@@ -107,9 +109,10 @@ bool CheckManifest(const ManifestCandidate& candidate, const ManifestFindings& f
         report.Add(kSection, "library", Verdict::kFail,
                    "library " + findings.resolvedLibrary + " not found (library_path \"" +
                        findings.libraryPath + "\" in " + candidate.path + ")",
-                   std::string("run ") + kInstallScript +
-                       " again from the layer's folder, or correct library_path; a relative path "
-                       "counts from the manifest's folder");
+                   RepairAdvice(candidate.path, UserDataHome()) +
+                       (package ? ""
+                                : "; or correct library_path (a relative path counts from the "
+                                  "manifest's folder)"));
         return false;
     }
     const LibraryProbe probe = ProbeLayerLibrary(findings.resolvedLibrary);
@@ -171,10 +174,11 @@ void CheckEnvironment(const std::vector<ManifestFindings>& ours, Report& report)
                        (disableNames.size() > 1 ? " and the others are" : " is") + " not set");
     }
     for (const std::string& name : enableNames) {
-        if (!VariableSet(name, &value)) {
+        // The configuration check reports the layer's own variable: one cause, one failure.
+        if (name != kConfigVariable && !VariableSet(name, &value)) {
             report.Add(kSection, "enable", Verdict::kFail,
                        "the manifest loads the layer only while " + name + " is set, and it is not",
-                       "set " + name + ", or remove enable_environment from the manifest");
+                       "set " + name + " in the environment the application starts from");
         }
     }
 }
@@ -255,9 +259,9 @@ void CheckRegistration(Report& report) {
                    std::string("no manifest of ") + kLayerName + " in any of these places",
                    kInstallAdvice);
     } else if (usable == 0) {
-        report.Add(kSection, "registered", Verdict::kFail,
-                   "none of the layer's manifests is usable (see above)",
-                   "fix the manifest or library named above");
+        // Each unusable manifest has failed above with its own cause.
+        report.Add(kSection, "registered", Verdict::kInfo,
+                   "none of the layer's manifests is usable (see above)");
     } else if (usableImplicit == 0 && !ListsOurLayer(std::getenv("XR_ENABLE_API_LAYERS"))) {
         report.Add(kSection, "registered", Verdict::kWarn,
                    "registered as an explicit layer only: applications must ask for it",

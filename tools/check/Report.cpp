@@ -71,7 +71,7 @@ int Report::Count(Verdict verdict) const {
 }
 
 std::string Report::Text() const {
-    std::string out;
+    std::string out = heading_.empty() ? std::string() : heading_ + "\n";
     std::string section;
     for (const CheckLine& line : lines_) {
         if (line.section != section) {

@@ -4,6 +4,7 @@
 // facts behind it for the machine-readable form.
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -31,6 +32,9 @@ public:
     // The reference stays valid until another section's facts are first asked for.
     JsonValue& Facts(const std::string& section);
 
+    // A line printed above the sections: which build made the report.
+    void SetHeading(std::string heading) { heading_ = std::move(heading); }
+
     const std::vector<CheckLine>& Lines() const { return lines_; }
     int Count(Verdict verdict) const;
     // Everything the layer needs holds: no check failed.
@@ -43,6 +47,7 @@ public:
     std::string Json() const;
 
 private:
+    std::string heading_;
     std::vector<CheckLine> lines_;
     JsonValue facts_ = JsonValue::object();
 };

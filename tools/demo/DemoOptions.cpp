@@ -7,7 +7,7 @@
 #include <optional>
 
 #include "TarvexVersion.h"
-#include "tools/mocap-sim/CommandLineChecks.h"
+#include "tools/command-line/CommandLineChecks.h"
 
 namespace demo {
 namespace {

@@ -14,7 +14,7 @@
 
 #include "TarvexVersion.h"
 #include "standins/orvix/OrvixStandin.h"
-#include "tools/mocap-sim/CommandLineChecks.h"
+#include "tools/command-line/CommandLineChecks.h"
 #include "tracking/OrvixLib.h"
 
 namespace {

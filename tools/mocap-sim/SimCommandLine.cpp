@@ -7,7 +7,7 @@
 
 #include "TarvexVersion.h"
 #include "standins/orvix/UdpSocket.h"
-#include "tools/mocap-sim/CommandLineChecks.h"
+#include "tools/command-line/CommandLineChecks.h"
 #include "tools/mocap-sim/PoseJitter.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #pragma once
 
-// What the simulator's and the demo's command lines share: value checks whose messages say what a
+// What the command lines of the tools share: value checks whose messages say what a
 // value must be, and the wording of the errors a user meets most.
 
 #include <CLI/CLI.hpp>

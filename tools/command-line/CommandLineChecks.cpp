@@ -1,4 +1,4 @@
-#include "tools/mocap-sim/CommandLineChecks.h"
+#include "tools/command-line/CommandLineChecks.h"
 
 #include <cerrno>
 #include <cmath>
