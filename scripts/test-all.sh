@@ -36,10 +36,11 @@ echo "== Windows: MinGW-w64 cross build, tests under Wine"
 # The Windows layer test talks to the Linux simulator, which comes from the main build.
 cmake --preset default >/dev/null
 cmake --build --preset default -j "$jobs" --target tarvex-mocap-sim
-# The Windows OpenXR loader that the end-to-end runs go through, built from Debian's sources and
-# cached. Without it the windows preset builds no demo and its chain tests fail, saying why.
+# The Windows OpenXR loaders 1.0.20 and 1.1.47 that the end-to-end runs go through, built from
+# Debian's sources and cached. Without 1.0.20 the windows preset builds no demo; the chain tests of
+# a missing loader fail, saying why.
 scripts/build-windows-loader.sh ||
-    echo "the Windows OpenXR loader was not built: the Windows end-to-end tests will fail"
+    echo "a Windows OpenXR loader was not built: its Windows end-to-end tests will fail"
 configure_and_build windows
 scripts/with-wine.sh ctest --preset windows
 
