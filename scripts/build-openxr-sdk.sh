@@ -2,11 +2,9 @@
 # Builds the Khronos OpenXR SDK 1.1.47 for Linux (the loader, hello_xr, the core validation and
 # API dump layers), so that the end-to-end tests can run the layer through today's 1.1 loader
 # beside Debian 12's 1.0.20. Debian 12 packages only 1.0.20, so the upstream tarball of Debian 13's
-# source package is fetched through a private apt configuration (the system's own sources are left
-# alone, and no Debian 13 binary is installed), checked against the SHA-256 in Debian's signed
-# Sources index and built with Debian 12's packages. The tarball is stripped of the bundled
-# jsoncpp, which Debian 12's libjsoncpp-dev replaces. When the archive no longer serves that
-# version, a copy in ../shared/third-party is used, checked against the same SHA-256.
+# source package is fetched by scripts/fetch-openxr-sdk-source.sh (which checks it against Debian's
+# signed Sources index) and built with Debian 12's packages. The tarball is stripped of the bundled
+# jsoncpp, which Debian 12's libjsoncpp-dev replaces.
 #
 # The result is cached in the user's cache folder, keyed on this script and the source, so that a
 # second run (from any clone on this machine) only says where it is; nothing is installed
@@ -21,13 +19,10 @@ cd "$(dirname "$0")/.."
 root=$PWD
 link=${1:-$root/build/openxr-sdk}
 
-package=openxr-sdk-source
-version=1.1.47~ds
-tarball=${package}_${version}.orig.tar.xz
-# The tarball's SHA-256 as Debian 13's Sources index gives it; the index is asked again on every
-# fresh build, and a difference stops the build.
-expected_sha256=bbf894152735bc4eb22b123a49e93703d51253b0d972ff60b466123d6c125ed5
-fallback=$root/../shared/third-party/$tarball
+# The source's SHA-256 keys the cache; scripts/fetch-openxr-sdk-source.sh checks the tarball
+# against it when it fetches.
+fetch_source=$root/scripts/fetch-openxr-sdk-source.sh
+expected_sha256=$("$fetch_source" --sha256)
 
 cache_root=${TARVEX_CACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/tarvex}
 key=$(cat "$root/scripts/build-openxr-sdk.sh" <(echo "$expected_sha256") | sha256sum | cut -c1-16)
@@ -60,60 +55,12 @@ fi
 
 started=$SECONDS
 rm -rf "$out"
-mkdir -p "$out/apt/lists/partial" "$out/apt/cache/archives/partial" "$out/apt/preferences.d" \
-    "$out/src" "$sdk_dir"
+mkdir -p "$out" "$sdk_dir"
 log=$out/build.log
 : >"$log"
-echo "OpenXR SDK 1.1.47: building $version into $out (log: $log)"
+echo "OpenXR SDK 1.1.47: building into $out (log: $log)"
 
-# A private apt configuration that knows only Debian 13's source index.
-mirror=$(grep -rhsE '^[[:space:]]*URIs:[[:space:]]*\S+/debian/?$' /etc/apt/sources.list.d/ |
-    head -n 1 | awk '{print $2}')
-mirror=${mirror:-http://deb.debian.org/debian}
-echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] $mirror trixie main" \
-    >"$out/apt/sources.list"
-apt_options=(
-    -o "Dir::Etc::SourceList=$out/apt/sources.list" -o Dir::Etc::SourceParts=/dev/null
-    -o "Dir::State::Lists=$out/apt/lists" -o "Dir::Cache=$out/apt/cache"
-    -o Dir::Etc::Preferences=/dev/null -o "Dir::Etc::PreferencesParts=$out/apt/preferences.d"
-    -o APT::Sandbox::User=root
-)
-
-sha256_of() { sha256sum "$1" | cut -d' ' -f1; }
-
-source_tarball=
-echo "OpenXR SDK 1.1.47: fetching the source of $package $version from Debian 13 ($mirror)"
-if apt-get "${apt_options[@]}" update >>"$log" 2>&1; then
-    indexed=$(apt-cache "${apt_options[@]}" showsrc "$package" 2>>"$log" |
-        awk -v f="$tarball" '/^Checksums-Sha256:/ {s = 1; next} /^[^ ]/ {s = 0} s && $3 == f {print $1}' |
-        head -n 1)
-    if [[ -n $indexed && $indexed != "$expected_sha256" ]]; then
-        echo "Debian's Sources index gives $tarball the SHA-256 $indexed, not $expected_sha256;" \
-            "update this script for the new source" >&2
-        exit 1
-    fi
-    # The .dsc and the Debian patches may be gone from the pool while the tarball is there, which
-    # makes apt-get source fail; only the tarball is needed.
-    (cd "$out/src" && apt-get "${apt_options[@]}" source --download-only "$package") >>"$log" 2>&1 ||
-        true
-    if [[ -n $indexed && -f $out/src/$tarball && $(sha256_of "$out/src/$tarball") == "$indexed" ]]; then
-        source_tarball=$out/src/$tarball
-        echo "OpenXR SDK 1.1.47: $tarball from Debian's archive, SHA-256 matches the Sources index"
-    fi
-else
-    echo "OpenXR SDK 1.1.47: Debian 13's Sources index could not be fetched (see $log)"
-fi
-if [[ -z $source_tarball ]]; then
-    if [[ -f $fallback && $(sha256_of "$fallback") == "$expected_sha256" ]]; then
-        source_tarball=$fallback
-        echo "OpenXR SDK 1.1.47: Debian's archive did not serve $tarball; using the kept copy $fallback"
-    else
-        echo "OpenXR SDK 1.1.47: no source: neither Debian's archive nor $fallback gave $tarball" \
-            "with SHA-256 $expected_sha256" >&2
-        exit 1
-    fi
-fi
-
+source_tarball=$("$fetch_source" "$out" "$log" | tail -n 1)
 tar -xJf "$source_tarball" -C "$out/src"
 shopt -s nullglob
 source_dirs=("$out"/src/OpenXR-SDK-Source-*/)
@@ -156,6 +103,6 @@ if ! all_built; then
     exit 1
 fi
 # Only the installed SDK is kept; the build tree is large and can be made again.
-rm -rf "$out/build" "$out/src" "$out/apt"
+rm -rf "$out/build" "$out/src"
 point_link
 echo "OpenXR SDK 1.1.47: $sdk_dir (built in $((SECONDS - started)) s)"

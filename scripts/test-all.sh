@@ -46,11 +46,12 @@ ctest --preset asan
 phase "windows: the simulator from the main build"
 cmake --preset default >/dev/null
 cmake --build --preset default -j "$jobs" --target tarvex-mocap-sim
-# The Windows OpenXR loader that the end-to-end runs go through, built from Debian's sources and
-# cached. Without it the windows preset builds no demo and its chain tests fail, saying why.
-phase "windows: OpenXR loader (built once, then cached)"
+# The Windows OpenXR loaders 1.0.20 and 1.1.47 that the end-to-end runs go through, built from
+# Debian's sources and cached. Without 1.0.20 the windows preset builds no demo; the chain tests of
+# a missing loader fail, saying why.
+phase "windows: OpenXR loaders 1.0.20 and 1.1.47 (built once, then cached)"
 scripts/build-windows-loader.sh ||
-    echo "the Windows OpenXR loader was not built: the Windows end-to-end tests will fail"
+    echo "a Windows OpenXR loader was not built: its Windows end-to-end tests will fail"
 phase "windows: build (MinGW-w64)"
 configure_and_build windows
 phase "windows: tests under Wine"

@@ -2,7 +2,9 @@
 // registry where install-layer.ps1 registers it, reads its manifest, resolves its library_path and
 // loads the DLL itself; the stand-in runtime is the active runtime; the demo and tarvex-check are
 // Windows programs. The Linux simulator serves the worked example's headset on a port it chose
-// (ORVIX_STANDIN_PORTS, set by run-chain-test.sh, which starts it).
+// (ORVIX_STANDIN_PORTS, set by run-chain-test.sh, which starts it). The test program and the demo
+// run through the loader DLL beside them, whose version the test registration names
+// (TARVEX_WINDOWS_OPENXR_LOADER_VERSION); every case checks that this is the loader in use.
 
 #include <windows.h>
 
@@ -28,6 +30,7 @@
 #include "TestSupport.h"
 #include "platform/Platform.h"
 #include "tests/common/WalkDating.h"
+#include "tests/windows/LoaderVersion.h"
 #include "tests/windows/ProgramRun.h"
 #include "tests/windows/ScopedRegistryValue.h"
 #include "tools/demo/DemoSession.h"
@@ -44,6 +47,7 @@ constexpr const char* kImplicitLayersKey = "SOFTWARE\\Khronos\\OpenXR\\1\\ApiLay
 constexpr const char* kOpenXRKey = "SOFTWARE\\Khronos\\OpenXR\\1";
 constexpr const char* kManifestName = "XR_APILAYER_TARVEX_tracking_override.json";
 constexpr const char* kLayerDll = "tarvex_tracking.dll";
+constexpr const char* kLoaderDll = "libopenxr_loader.dll";
 // XR_LOADER_DEBUG=info reports each layer the loader opens.
 constexpr const char* kLoaderLoadedLayer =
     "succeeded loading layer XR_APILAYER_TARVEX_tracking_override";
@@ -172,11 +176,33 @@ bool ModuleLoaded(const char* name) {
     return GetModuleHandleA(name) != nullptr;
 }
 
+// The folder of this test program, where the build put the demo and one loader DLL beside it.
+fs::path ProgramFolder() {
+    std::vector<char> path(32768);
+    const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    return fs::path(std::string(path.data(), length)).parent_path();
+}
+
+// The loader version the test registration runs this program with; empty when it names none.
+std::string ExpectedLoaderVersion() {
+    const char* version = std::getenv("TARVEX_WINDOWS_OPENXR_LOADER_VERSION");
+    return version == nullptr ? std::string() : std::string(version);
+}
+
+// Whether an application may ask the expected loader for OpenXR 1.1: loaders before 1.1 refuse it.
+bool LoaderTakesApi1_1() {
+    return ExpectedLoaderVersion().rfind("1.0.", 0) != 0;
+}
+
 class WindowsChain : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_NE(std::getenv("ORVIX_STANDIN_PORTS"), nullptr)
             << "run through run-chain-test.sh, which starts the simulator";
+        ExpectRunningThroughTheExpectedLoader();
+        if (HasFatalFailure()) {
+            return;
+        }
         std::random_device random;
         dir_ = fs::temp_directory_path() /
                ("tarvex-windows-chain-" + std::to_string(random()) + std::to_string(random()));
@@ -207,6 +233,23 @@ protected:
             std::error_code ignored;
             fs::remove_all(dir_, ignored);
         }
+    }
+
+    // The loader linked into this process is the DLL beside it, of the version the registration
+    // names, and the demo has that same DLL beside it: a loader found elsewhere fails the case.
+    static void ExpectRunningThroughTheExpectedLoader() {
+        const std::string expected = ExpectedLoaderVersion();
+        ASSERT_FALSE(expected.empty())
+            << "TARVEX_WINDOWS_OPENXR_LOADER_VERSION is not set: run the case through its ctest "
+               "registration, which names the loader";
+        const fs::path beside = ProgramFolder() / kLoaderDll;
+        const std::string loaded = windows_test::LoadedModulePath(kLoaderDll);
+        ASSERT_FALSE(loaded.empty()) << kLoaderDll << " is not loaded into the test program";
+        EXPECT_EQ(fs::path(loaded), beside);
+        EXPECT_EQ(windows_test::FileVersion(loaded), expected) << loaded;
+        EXPECT_TRUE(fs::exists(ProgramFolder() / "tarvex-demo.exe")) << ProgramFolder();
+        std::printf("[ loader   ] %s %s\n", windows_test::FileVersion(loaded).c_str(),
+                    loaded.c_str());
     }
 
     fs::path ConfigDir() const { return dir_ / "config"; }
@@ -257,16 +300,20 @@ protected:
         return folder / kManifestName;
     }
 
-    // The demo for `length` ("--frames N" or "--seconds S").
-    ProgramRun RunDemo(const std::string& length = "--frames " + std::to_string(kFrames)) {
-        const std::string command = "\"" + WindowsPath(TARVEX_DEMO_PATH) + "\" " + length +
-                                    " --dump-views \"" + DumpPath().string() + "\" --plot \"" +
-                                    (dir_ / "views.svg").string() + "\"";
+    // The demo beside this program for `length` ("--frames N" or "--seconds S", maybe with more
+    // options); `succeeds`: whether it must end well.
+    ProgramRun RunDemo(const std::string& length = "--frames " + std::to_string(kFrames),
+                       bool succeeds = true) {
+        const std::string command = "\"" + (ProgramFolder() / "tarvex-demo.exe").string() + "\" " +
+                                    length + " --dump-views \"" + DumpPath().string() +
+                                    "\" --plot \"" + (dir_ / "views.svg").string() + "\"";
         ProgramRun run = windows_test::RunProgram(command, (dir_ / "demo-output.txt").string(),
                                                   kDemoTimeoutSeconds);
         EXPECT_TRUE(run.started) << run.output;
         EXPECT_FALSE(run.timedOut) << run.output;
-        EXPECT_EQ(run.exitCode, 0u) << run.output;
+        if (succeeds) {
+            EXPECT_EQ(run.exitCode, 0u) << run.output;
+        }
         return run;
     }
 
@@ -369,6 +416,32 @@ INSTANTIATE_TEST_SUITE_P(
                       EnvironmentCase{"WithConfigVariable", true, false, true},
                       EnvironmentCase{"WithConfigAndDisableVariables", true, true, false}),
     [](const ::testing::TestParamInfo<EnvironmentCase>& param) { return param.param.name; });
+
+// The demo asking for OpenXR 1.1: a 1.1 loader takes it and the application receives the tracked
+// views, a 1.0 loader refuses it. The demo loads the DLL beside it, so this also shows which loader
+// the demo's own process ran through.
+TEST_F(WindowsChain, DemoAskingForOpenXr1_1RunsOnlyThroughA1_1Loader) {
+    Register(InstallAsPackage());
+    SetVariable("TARVEX_OPENXR_CONFIG", ConfigDir().string());
+    const bool accepted = LoaderTakesApi1_1();
+
+    const ProgramRun run =
+        RunDemo("--frames " + std::to_string(kFrames) + " --api-version 1.1", accepted);
+    if (!accepted) {
+        EXPECT_EQ(run.exitCode, 2u) << run.output;
+        // Without an instance the demo can only give the result's number.
+        const std::string refused = "xrCreateInstance failed: XrResult " +
+                                    std::to_string(XR_ERROR_API_VERSION_UNSUPPORTED) + " ";
+        EXPECT_NE(run.output.find(refused), std::string::npos) << run.output;
+        EXPECT_NE(run.output.find("invalid API version 1.1.  Max supported version is 1.0"),
+                  std::string::npos)
+            << run.output;
+        return;
+    }
+    ASSERT_EQ(run.exitCode, 0u) << run.output;
+    EXPECT_NE(run.output.find(kLoaderLoadedLayer), std::string::npos) << run.output;
+    ExpectTrackedViews(ReadViewDump(DumpPath()), ReadRuntimeRecord(RecordPath()), kFrames);
+}
 
 // Two instances one after the other in this process, through the loader linked into it.
 TEST_F(WindowsChain, SecondInstanceInTheSameProcessGetsTheTrackedViewsToo) {
