@@ -215,16 +215,10 @@ class HelloXrCoreValidation : public HelloXrThroughLoader,
 
 TEST_P(HelloXrCoreValidation, ReportsNothingOverTheRun) {
     const e2e::OpenXrSdk& sdk = GetParam().sdk();
-    e2e::ExpectLoaderPresent(sdk);
-    e2e::ExpectHelloXrPresent(sdk);
-    e2e::ExpectCoreValidationPresent(sdk);
-    ASSERT_FALSE(HasFailure());
-    e2e::UseLoaderOf(sdk, environment_, dir_);
-    helloXr_ = sdk.helloXr;
     const bool validationAbove = GetParam().validationAbove;
-    const std::string reportFile = e2e::StackCoreValidation(environment_, dir_, validationAbove,
-                                                            sdk.coreValidationManifestDir);
+    const std::string reportFile = e2e::StackCoreValidation(environment_, dir_, GetParam());
     ASSERT_FALSE(reportFile.empty());
+    helloXr_ = sdk.helloXr;
     StartSimulator(kWorkedExamplePose);
     const e2e::ChildRun run = RunHelloXr();
     ASSERT_EQ(run.exitCode, 0) << run.output;

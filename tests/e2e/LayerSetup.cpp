@@ -89,6 +89,20 @@ std::string StackCoreValidation(Environment& environment, const std::string& dir
     return reportFile;
 }
 
+std::string StackCoreValidation(Environment& environment, const std::string& dir,
+                                const SdkValidationCase& sdkCase) {
+    const OpenXrSdk& sdk = sdkCase.sdk();
+    ExpectLoaderPresent(sdk);
+    ExpectHelloXrPresent(sdk);
+    ExpectCoreValidationPresent(sdk);
+    if (::testing::Test::HasFailure()) {
+        return "";
+    }
+    UseLoaderOf(sdk, environment, dir);
+    return StackCoreValidation(environment, dir, sdkCase.validationAbove,
+                               sdk.coreValidationManifestDir);
+}
+
 void ExpectCoreValidationSilent(const ChildRun& run, bool above, const std::string& reportFile) {
     const size_t validationLoaded =
         run.output.find(std::string("succeeded loading layer ") + kCoreValidationName);

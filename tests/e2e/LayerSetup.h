@@ -11,6 +11,7 @@
 
 #include "tests/e2e/ChildProcess.h"
 #include "tests/e2e/LoaderRun.h"
+#include "tests/e2e/OpenXrSdks.h"
 
 namespace e2e {
 
@@ -63,6 +64,10 @@ std::string StackCoreValidation(Environment& environment, const std::string& dir
 // The same with the core validation whose manifest is in `coreValidationDir` (another SDK's).
 std::string StackCoreValidation(Environment& environment, const std::string& dir, bool above,
                                 const std::string& coreValidationDir);
+// The same for one SDK: its loader, its hello_xr and its core validation, which must all be there
+// (a test failure names what is missing, and the result is empty).
+std::string StackCoreValidation(Environment& environment, const std::string& dir,
+                                const SdkValidationCase& sdkCase);
 
 // Both layers loaded, the first nearest the application (the loader says so with
 // XR_LOADER_DEBUG=info, which StackCoreValidation sets), and nothing reported but the debug

@@ -187,16 +187,10 @@ class MonadoHelloXr : public MonadoThroughLoader,
 
 TEST_P(MonadoHelloXr, RendersThroughTheLayerWithValidationSilent) {
     const e2e::OpenXrSdk& sdk = GetParam().sdk();
-    e2e::ExpectLoaderPresent(sdk);
-    e2e::ExpectHelloXrPresent(sdk);
-    e2e::ExpectCoreValidationPresent(sdk);
-    ASSERT_FALSE(HasFailure());
-    e2e::UseLoaderOf(sdk, environment_, dir_);
-    helloXr_ = sdk.helloXr;
     const bool validationAbove = GetParam().validationAbove;
-    const std::string reportFile = e2e::StackCoreValidation(environment_, dir_, validationAbove,
-                                                            sdk.coreValidationManifestDir);
+    const std::string reportFile = e2e::StackCoreValidation(environment_, dir_, GetParam());
     ASSERT_FALSE(reportFile.empty());
+    helloXr_ = sdk.helloXr;
     // One line per frame Monado takes in xrEndFrame.
     environment_["OXR_FRAME_TIMING_SPEW"] = "1";
     StartSimulator({"--pose", kWorkedExamplePose});
