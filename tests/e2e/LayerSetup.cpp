@@ -20,7 +20,7 @@ void InstallImplicitLayer(const std::string& dir, Environment& environment) {
     const std::string relative = "\"./libtarvex_tracking.so\"";
     const size_t at = manifest.find(relative);
     ASSERT_NE(at, std::string::npos) << manifest;
-    manifest.replace(at, relative.size(), "\"" TARVEX_LAYER_LIBRARY "\"");
+    manifest.replace(at, relative.size(), "\"" + std::string(TARVEX_LAYER_LIBRARY) + "\"");
     std::ofstream(folder + "/XR_APILAYER_TARVEX_tracking_override.json") << manifest;
     environment["XDG_DATA_HOME"] = home;
 }
