@@ -9,7 +9,7 @@ packages=(
     g++-mingw-w64-x86-64 wine wine64
     libcli11-dev nlohmann-json3-dev
     libopenxr-utils mesa-vulkan-drivers libvulkan-dev libpng-dev
-    dpkg-dev fakeroot lintian help2man ccache
+    dpkg-dev fakeroot lintian help2man ccache iproute2
     openxr-layer-apidump xvfb x11-apps netpbm
     glslang-tools libeigen3-dev libudev-dev libcjson-dev libbsd-dev zlib1g-dev
     libx11-dev libx11-xcb-dev libxcb-randr0-dev libxrandr-dev libglvnd-dev

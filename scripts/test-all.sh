@@ -18,6 +18,9 @@ scripts/build-openxr-sdk.sh ||
     echo "the OpenXR SDK 1.1.47 was not built: the end-to-end runs through it will fail"
 
 jobs=$(nproc)
+# Most tests wait on servers, child processes and timers rather than on the processor: twice as
+# many at once as there are cores keeps the cores busy.
+test_jobs=$((2 * jobs))
 
 configure_and_build() {
     local preset=$1
@@ -35,12 +38,12 @@ grep -hE "^Done [0-9]+ runs" build/fuzz/Testing/Temporary/LastTest.log || true
 phase "tsan: build (ThreadSanitizer)"
 configure_and_build tsan
 phase "tsan: tests"
-ctest --preset tsan
+ctest --preset tsan -j "$test_jobs"
 
 phase "asan: build (AddressSanitizer and UndefinedBehaviorSanitizer)"
 configure_and_build asan
 phase "asan: tests"
-ctest --preset asan
+ctest --preset asan -j "$test_jobs"
 
 # The Windows layer test talks to the Linux simulator, which comes from the main build.
 phase "windows: the simulator from the main build"
@@ -55,7 +58,7 @@ scripts/build-windows-loader.sh ||
 phase "windows: build (MinGW-w64)"
 configure_and_build windows
 phase "windows: tests under Wine"
-scripts/with-wine.sh ctest --preset windows
+scripts/with-wine.sh ctest --preset windows -j "$test_jobs"
 
 # Monado, the real OpenXR runtime of the Monado end-to-end tests, built from Debian's source and
 # cached. Without it those tests fail, saying why.
@@ -64,4 +67,4 @@ scripts/build-monado.sh || echo "Monado was not built: the Monado end-to-end tes
 phase "main: build"
 configure_and_build default
 phase "main: tests"
-ctest --preset default
+ctest --preset default -j "$test_jobs"

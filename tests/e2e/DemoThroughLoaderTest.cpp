@@ -97,9 +97,8 @@ TEST_F(DemoThroughLoader, StandinRuntimeAloneLocatesAndReceivesItsOwnPoses) {
 
 TEST_F(DemoThroughLoader, CoreValidationStackedReportsNothing) {
     const std::string coreValidationDir = TARVEX_CORE_VALIDATION_MANIFEST_DIR;
-    if (coreValidationDir.empty()) {
-        GTEST_SKIP() << "openxr-layer-corevalidation is not installed";
-    }
+    ASSERT_FALSE(coreValidationDir.empty())
+        << "openxr-layer-corevalidation is not installed: scripts/install-deps.sh installs it";
     const std::string reportFile = dir_ + "/core-validation.txt";
     environment_["XR_API_LAYER_PATH"] = coreValidationDir;
     environment_["XR_ENABLE_API_LAYERS"] = "XR_APILAYER_LUNARG_core_validation";
