@@ -1,11 +1,9 @@
 #!/usr/bin/env bash
 # Builds Monado, an open-source OpenXR runtime, so that the end-to-end tests and the main job can
 # run the layer in front of a real runtime and compositor. Debian 12 does not package it, so the
-# upstream tarball of Debian 13's source package is fetched through a private apt configuration
-# (the system's own sources are left alone, and no Debian 13 binary is installed), checked against
-# the SHA-256 in Debian's signed Sources index and built with Debian 12's packages. When the archive
-# no longer serves that version, the copy in ../shared/third-party is used, checked against the
-# same SHA-256.
+# upstream tarball of Debian 13's source package is fetched by scripts/fetch-debian13-source.sh
+# (through a private apt configuration, checked against Debian's signed Sources index, with the
+# kept copy in ../shared/third-party as fallback) and built with Debian 12's packages.
 #
 # The result is cached in the user's cache folder, keyed on this script and the source, so that a
 # second run (from any clone on this machine) only says where it is; nothing is installed
@@ -25,7 +23,6 @@ tarball=${package}_${version}.orig.tar.xz
 # The tarball's SHA-256 as Debian 13's Sources index gives it; the index is asked again on every
 # fresh build, and a difference stops the build.
 expected_sha256=ddfa1899078173bea3db98034dc8b990df727a169f490896570ff6e3bda72113
-fallback=$root/../shared/third-party/$tarball
 
 cache_root=${TARVEX_CACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/tarvex}
 key=$(cat "$root/scripts/build-monado.sh" <(echo "$expected_sha256") | sha256sum | cut -c1-16)
@@ -46,59 +43,13 @@ fi
 
 started=$SECONDS
 rm -rf "$out"
-mkdir -p "$out/apt/lists/partial" "$out/apt/cache/archives/partial" "$out/apt/preferences.d" \
-    "$out/src" "$runtime_dir"
+mkdir -p "$runtime_dir"
 log=$out/build.log
 : >"$log"
 echo "Monado: building $version into $out (log: $log)"
 
-# A private apt configuration that knows only Debian 13's source index.
-mirror=$(grep -rhsE '^[[:space:]]*URIs:[[:space:]]*\S+/debian/?$' /etc/apt/sources.list.d/ |
-    head -n 1 | awk '{print $2}')
-mirror=${mirror:-http://deb.debian.org/debian}
-echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] $mirror trixie main" \
-    >"$out/apt/sources.list"
-apt_options=(
-    -o "Dir::Etc::SourceList=$out/apt/sources.list" -o Dir::Etc::SourceParts=/dev/null
-    -o "Dir::State::Lists=$out/apt/lists" -o "Dir::Cache=$out/apt/cache"
-    -o Dir::Etc::Preferences=/dev/null -o "Dir::Etc::PreferencesParts=$out/apt/preferences.d"
-    -o APT::Sandbox::User=root
-)
-
-sha256_of() { sha256sum "$1" | cut -d' ' -f1; }
-
-source_tarball=
-echo "Monado: fetching the source of $package $version from Debian 13 ($mirror)"
-if apt-get "${apt_options[@]}" update >>"$log" 2>&1; then
-    indexed=$(apt-cache "${apt_options[@]}" showsrc "$package" 2>>"$log" |
-        awk -v f="$tarball" '/^Checksums-Sha256:/ {s = 1; next} /^[^ ]/ {s = 0} s && $3 == f {print $1}' |
-        head -n 1)
-    if [[ -n $indexed && $indexed != "$expected_sha256" ]]; then
-        echo "Debian's Sources index gives $tarball the SHA-256 $indexed, not $expected_sha256;" \
-            "update this script for the new source" >&2
-        exit 1
-    fi
-    # The .dsc and the Debian patches may be gone from the pool while the tarball is there, which
-    # makes apt-get source fail; only the tarball is needed.
-    (cd "$out/src" && apt-get "${apt_options[@]}" source --download-only "$package") >>"$log" 2>&1 ||
-        true
-    if [[ -n $indexed && -f $out/src/$tarball && $(sha256_of "$out/src/$tarball") == "$indexed" ]]; then
-        source_tarball=$out/src/$tarball
-        echo "Monado: $tarball from Debian's archive, SHA-256 matches the Sources index"
-    fi
-else
-    echo "Monado: Debian 13's Sources index could not be fetched (see $log)"
-fi
-if [[ -z $source_tarball ]]; then
-    if [[ -f $fallback && $(sha256_of "$fallback") == "$expected_sha256" ]]; then
-        source_tarball=$fallback
-        echo "Monado: Debian's archive did not serve $tarball; using the kept copy $fallback"
-    else
-        echo "Monado: no source: neither Debian's archive nor $fallback gave $tarball with" \
-            "SHA-256 $expected_sha256" >&2
-        exit 1
-    fi
-fi
+source_tarball=$("$root/scripts/fetch-debian13-source.sh" "$package" "$tarball" "$expected_sha256" \
+    "$out" "$log" | tail -n 1)
 
 tar -xJf "$source_tarball" -C "$out/src"
 shopt -s nullglob
