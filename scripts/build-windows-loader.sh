@@ -41,16 +41,6 @@ compiler_version() {
 have_deb_src() {
     grep -rqsE '^[[:space:]]*(deb-src[[:space:]]|Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sources.list.d/
 }
-debian_mirror() {
-    local uri
-    uri=$(grep -rhsE '^[[:space:]]*URIs:[[:space:]]*\S+/debian/?$' /etc/apt/sources.list.d/ | head -n 1 |
-        awk '{print $2}')
-    if [[ -z $uri ]]; then
-        uri=$(grep -hsE '^[[:space:]]*deb[[:space:]]+\S+/debian/?[[:space:]]' /etc/apt/sources.list |
-            head -n 1 | awk '{print $2}')
-    fi
-    echo "${uri:-http://deb.debian.org/debian}"
-}
 # Debian 12's source packages named, unpacked into $src.
 fetch_debian12() {
     local get=(apt-get source "$@")
@@ -60,7 +50,7 @@ fetch_debian12() {
     if ! have_deb_src; then
         local codename mirror
         codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
-        mirror=$(debian_mirror)
+        mirror=$("$root/scripts/debian-mirror.sh")
         echo "Adding the Debian source packages of $codename from $mirror to apt's sources"
         cat >/etc/apt/sources.list.d/tarvex-deb-src.sources <<SOURCES
 Types: deb-src
