@@ -34,9 +34,9 @@ TEST(ConnectFailureTest, SilenceIsExplainedByTheBuildFlavour) {
     sOrvixClientConnectParams params{};
     params.commandPort = 1510;
     params.dataPort = 1511;
-    const ConnectFailure silent = DescribeConnectFailure(Orvix_ErrorNoServer);
-    ASSERT_EQ(std::string(silent.kind), "silent");
     for (const Case& c : cases) {
+        const ConnectFailure silent = DescribeConnectFailure(Orvix_ErrorNoServer, c.standinClient);
+        ASSERT_EQ(std::string(silent.kind), "silent");
         const std::string advice = ConnectAdvice(silent, params, c.standinClient);
         for (const std::string& part : c.present) {
             EXPECT_TRUE(Has(advice, part)) << part << " missing from: " << advice;
@@ -47,11 +47,31 @@ TEST(ConnectFailureTest, SilenceIsExplainedByTheBuildFlavour) {
     }
 }
 
+// The stand-in's waiting time is this build's own; a vendor build's library waits as long as it
+// sees fit, so its report must not quote the stand-in's figure.
+TEST(ConnectFailureTest, SilenceQuotesOnlyAWaitingTimeThatIsKnown) {
+    struct Case {
+        bool standinClient;
+        std::string detail;
+    };
+    const Case cases[] = {
+        {true, "(no reply within 0.5 s, error code 3)"},
+        {false, "(no reply within the client library's waiting time, error code 3)"},
+    };
+    ASSERT_EQ(kOrvixAnswerTimeoutMs, 500);
+    for (const Case& c : cases) {
+        const ConnectFailure silent = DescribeConnectFailure(Orvix_ErrorNoServer, c.standinClient);
+        EXPECT_EQ(silent.what, "did not answer") << c.standinClient;
+        EXPECT_EQ(silent.detail, c.detail) << c.standinClient;
+    }
+}
+
 // A server that answered with an error runs, whatever the flavour: the advice stays about it.
 TEST(ConnectFailureTest, OtherFailuresGiveTheSameAdviceInEitherFlavour) {
     const sOrvixClientConnectParams params{};
     for (const ErrorCode code : {Orvix_ErrorInvalidArgument, Orvix_ErrorNetwork, ErrorCode(42)}) {
-        const ConnectFailure failure = DescribeConnectFailure(code);
+        const ConnectFailure failure = DescribeConnectFailure(code, true);
+        EXPECT_EQ(failure.detail, DescribeConnectFailure(code, false).detail) << failure.kind;
         EXPECT_EQ(ConnectAdvice(failure, params, true), ConnectAdvice(failure, params, false))
             << failure.kind;
         EXPECT_FALSE(Has(ConnectAdvice(failure, params, true), "stand-in")) << failure.kind;

@@ -192,8 +192,8 @@ TEST_F(UserMistakeTest, EachMistakeGivesOneLineWithItsCauseAndTheRightAdvice) {
            "TARVEX_OPENXR_CONFIG names the file " + fileInItself +
                " itself, not its folder: the layer adds TarvexOpenXRConfig.ini and reads " +
                fileInItself + "{sep}TarvexOpenXRConfig.ini, which is not there",
-           "set TARVEX_OPENXR_CONFIG={config} where the application starts (the folder, without "
-           "the file name)"}}},
+           "set TARVEX_OPENXR_CONFIG={config} where the application starts: the variable must "
+           "name the folder that holds a file called TarvexOpenXRConfig.ini, not a file"}}},
         {"TARVEX_OPENXR_CONFIG='~/.config/tarvex', the ~ quoted",
          "~/.config/tarvex",
          settings,
@@ -214,7 +214,8 @@ TEST_F(UserMistakeTest, EachMistakeGivesOneLineWithItsCauseAndTheRightAdvice) {
            "layer reads ~/.config/tarvex/TarvexOpenXRConfig.ini{sep}TarvexOpenXRConfig.ini, "
            "which is not there",
            "set TARVEX_OPENXR_CONFIG={config} where the application starts (the full path, or "
-           "the \"~\" outside quotes, and the folder without the file name)"}}},
+           "the \"~\" outside quotes, and the folder without the file name): the variable must "
+           "name the folder that holds a file called TarvexOpenXRConfig.ini, not a file"}}},
 #ifndef _WIN32  // Windows drops a variable set to the empty text
         {"TARVEX_OPENXR_CONFIG set to nothing",
          "",
@@ -326,7 +327,11 @@ TEST(RepairAdviceTest, APackagesRegistrationIsMendedByThePackage) {
         "tarball there again first if its files are gone)";
     const std::string noScript =
         "; not install-layer.sh, which would register the layer a second time";
-    const std::string apt = "reinstall the package: sudo apt reinstall tarvex-tracking" + noScript;
+    // apt cannot download a package installed from a local file: only the file brings it back.
+    const std::string apt =
+        "reinstall the package from its file, in the folder that holds it: sudo apt install "
+        "--reinstall ./tarvex-tracking_*.deb" +
+        noScript;
     const std::string home = "/home/alice/.local/share";
     const std::string implicit = "/share/openxr/1/api_layers/implicit.d/x.json";
     const Case cases[] = {
@@ -379,6 +384,42 @@ TEST(ConfigVariableTest, WithoutAHomeFolderTheAdviceOffersNoPath) {
     WriteFile(file, SettingsText());
     EXPECT_FALSE(FindConfigVariableMistake("", file.string(), ""));
     EXPECT_FALSE(FindConfigVariableMistake("~", file.string(), ""));
+}
+
+// A variable that names a file instead of its folder: the advice states the rule (a folder that
+// holds a file of that one name), and a file of any other name must be renamed as well.
+TEST(ConfigVariableTest, NamingAFileIsAnsweredWithTheFolderRule) {
+    TemporaryFolder folder;
+    WriteFile(folder.Path() / "TarvexOpenXRConfig.ini", SettingsText());
+    WriteFile(folder.Path() / "tracking.ini", SettingsText());
+    const std::string rule =
+        " where the application starts: the variable must name the folder that holds a file "
+        "called TarvexOpenXRConfig.ini, not a file";
+    const std::string rename = " to TarvexOpenXRConfig.ini, the only name the layer reads";
+    struct Case {
+        fs::path value;
+        fs::path folder;
+        std::string rest;
+    };
+    const Case cases[] = {
+        {folder.Path() / "TarvexOpenXRConfig.ini", folder.Path(), ""},
+        // Named as the layer names it, in a folder that does not hold it: the same rule.
+        {folder.Path() / "later" / "TarvexOpenXRConfig.ini", folder.Path() / "later", ""},
+        {folder.Path() / "tracking.ini", folder.Path(), "; rename tracking.ini" + rename},
+#ifndef _WIN32  // Windows opens the file in any case
+        {folder.Path() / "tarvexopenxrconfig.ini", folder.Path(),
+         "; rename tarvexopenxrconfig.ini" + rename},
+#endif
+    };
+    for (const Case& c : cases) {
+        const std::string value = c.value.string();
+        const auto mistake = FindConfigVariableMistake(
+            value, (c.value / "TarvexOpenXRConfig.ini").string(), folder.Path().string());
+        ASSERT_TRUE(mistake) << value;
+        EXPECT_EQ(mistake->kind, "names_file") << value;
+        EXPECT_EQ(mistake->advice, "set TARVEX_OPENXR_CONFIG=" + c.folder.string() + rule + c.rest)
+            << value;
+    }
 }
 
 }  // namespace

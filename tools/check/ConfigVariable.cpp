@@ -36,6 +36,26 @@ std::string SetTo(const std::string& folder) {
     return "set " + kVariable + "=" + folder + " where the application starts";
 }
 
+// The layer opens its file by this one name, which Windows matches in any case.
+bool IsTheConfigFileName(const std::string& name) {
+#ifdef _WIN32
+    return Lower(name) == Lower(kConfigFileName);
+#else
+    return name == kConfigFileName;
+#endif
+}
+
+// The rule the variable breaks when it names a file; a file of another name must be renamed too.
+std::string FolderRule(const fs::path& file) {
+    const std::string name = file.filename().string();
+    std::string rule = ": the variable must name the folder that holds a file called " +
+                       std::string(kConfigFileName) + ", not a file";
+    if (!name.empty() && !IsTheConfigFileName(name)) {
+        rule += "; rename " + name + " to " + kConfigFileName + ", the only name the layer reads";
+    }
+    return rule;
+}
+
 }  // namespace
 
 std::optional<ConfigVariableMistake> FindConfigVariableMistake(const std::string& value,
@@ -68,7 +88,9 @@ std::optional<ConfigVariableMistake> FindConfigVariableMistake(const std::string
                 ", which is not there",
             home.empty() ? "write the full path of your home folder in place of the \"~\""
                          : SetTo(folder) + " (the full path, or the \"~\" outside quotes" +
-                               (namesTheFile ? ", and the folder without the file name)" : ")")};
+                               (namesTheFile ? ", and the folder without the file name)" +
+                                                   FolderRule(expanded)
+                                             : ")")};
     }
     if (namesTheFile) {
         const std::string folder = fs::absolute(fs::path(value), error).parent_path().string();
@@ -76,7 +98,7 @@ std::optional<ConfigVariableMistake> FindConfigVariableMistake(const std::string
             "names_file",
             kVariable + " names the file " + value + " itself, not its folder: the layer adds " +
                 kConfigFileName + " and reads " + path + ", which is not there",
-            SetTo(folder) + " (the folder, without the file name)"};
+            SetTo(folder) + FolderRule(fs::path(value))};
     }
     return std::nullopt;
 }

@@ -15,13 +15,16 @@ std::string Seconds(double value) {
 
 }  // namespace
 
-ConnectFailure DescribeConnectFailure(ErrorCode code) {
+ConnectFailure DescribeConnectFailure(ErrorCode code, bool standinClient) {
     const std::string codeText = "error code " + std::to_string(code);
     switch (code) {
         case Orvix_ErrorNoServer:
+            // Only the stand-in's waiting time is known here; the vendor's library keeps its own.
             return {"silent", "did not answer",
-                    "(no reply within " + Seconds(kOrvixAnswerTimeoutMs / 1000.0) + " s, " +
-                        codeText + ")"};
+                    standinClient
+                        ? "(no reply within " + Seconds(kOrvixAnswerTimeoutMs / 1000.0) + " s, " +
+                              codeText + ")"
+                        : "(no reply within the client library's waiting time, " + codeText + ")"};
         case Orvix_ErrorInvalidArgument:
             return {"bad_address", "could not be tried",
                     "(serveraddress or localaddress is no dotted IPv4 address, " + codeText + ")"};

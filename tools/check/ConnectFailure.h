@@ -14,7 +14,9 @@ struct ConnectFailure {
     std::string detail;  // the code and what it means
 };
 
-ConnectFailure DescribeConnectFailure(ErrorCode code);
+// standinClient: the build links the stand-in client library, whose waiting time for an answer
+// is known; the vendor's library waits as long as it sees fit.
+ConnectFailure DescribeConnectFailure(ErrorCode code, bool standinClient);
 
 // standinClient: the build links the stand-in client library, which only the simulator answers,
 // so silence there says nothing about a real server.

@@ -285,7 +285,7 @@ void CheckMotionCapture(const TrackingSettings& settings, double seconds, Report
         if (handle != nullptr) {
             Orvix_FreeAsyncServerDiscovery(handle);
         }
-        const ConnectFailure failure = DescribeConnectFailure(configuredCode);
+        const ConnectFailure failure = DescribeConnectFailure(configuredCode, kTarvexStandinClient);
         const std::string failed = "server " + settings.serverAddress + " " + failure.what +
                                    " at the configured address " + failure.detail;
         facts["configured_error_code"] = configuredCode;
@@ -308,7 +308,8 @@ void CheckMotionCapture(const TrackingSettings& settings, double seconds, Report
         mode = params.connectionType;
         facts["found_by"] = "discovery";
         if (!connection.client) {
-            const ConnectFailure again = DescribeConnectFailure(connection.code);
+            const ConnectFailure again =
+                DescribeConnectFailure(connection.code, kTarvexStandinClient);
             facts["discovered_outcome"] = again.kind;
             report.Add(kSection, "server", Verdict::kFail,
                        failed + "; discovery found " + server +

@@ -43,7 +43,12 @@ std::string RepairAdvice(const std::string& manifestPath, const std::string& use
     const std::string prefix =
         share == std::string::npos ? std::string() : manifestPath.substr(0, share);
     if (prefix == "/usr") {
-        return std::string("reinstall the package: sudo apt reinstall tarvex-tracking") + kNoScript;
+        // apt reinstalls by name only what it can download: a package installed from a local
+        // .deb comes back from that file.
+        return std::string(
+                   "reinstall the package from its file, in the folder that holds it: "
+                   "sudo apt install --reinstall ./tarvex-tracking_*.deb") +
+               kNoScript;
     }
     if (!prefix.empty()) {
         const std::string sudo = Under(prefix, "/usr") || Under(prefix, "/opt") ? "sudo " : "";
