@@ -23,6 +23,7 @@ set(TARVEX_SCRIPT_LIBRARY "\$here/${_tarvex_script_to_library}")
 set(TARVEX_SCRIPT_MANIFEST "\$here/${_tarvex_manifest_name}")
 set(TARVEX_SCRIPT_SAMPLE_CONFIG "\$here/TarvexOpenXRConfig.ini")
 set(TARVEX_SCRIPT_FILE_LIST "\$here/installed-files.txt")
+set(TARVEX_SCRIPT_FILE_SUMS "\$here/installed-files.sha256")
 file(RELATIVE_PATH _tarvex_script_to_prefix "/prefix/${_tarvex_user_dir}" "/prefix")
 set(TARVEX_SCRIPT_PREFIX "\$here/${_tarvex_script_to_prefix}")
 set(TARVEX_VERSION "${PROJECT_VERSION}")
@@ -36,6 +37,7 @@ list(APPEND TARVEX_PACKAGE_FILES
     "${_tarvex_user_dir}/install-layer.sh"
     "${_tarvex_user_dir}/${_tarvex_manifest_name}"
     "${_tarvex_user_dir}/installed-files.txt"
+    "${_tarvex_user_dir}/installed-files.sha256"
     "${_tarvex_doc_dir}/LICENSE"
     "${CMAKE_INSTALL_LIBDIR}/libtarvex_tracking.so"
     "${_tarvex_manifest_dir}/${_tarvex_manifest_name}")
@@ -51,11 +53,19 @@ list(JOIN TARVEX_PACKAGE_FILES "\n" _tarvex_file_lines)
 file(WRITE "${CMAKE_BINARY_DIR}/install/package/installed-files.txt" "${_tarvex_file_lines}\n")
 install(FILES "${CMAKE_BINARY_DIR}/install/package/installed-files.txt"
     DESTINATION ${_tarvex_user_dir} COMPONENT tarball)
+# Their checksums, taken as installed: --uninstall removes only files that still match. Last of
+# the tarball's install rules, for cmake --install; cpack, which stages each component apart,
+# writes the file again from all of them just before it packs.
+set(CPACK_TARVEX_SUMS_LIST "${_tarvex_user_dir}/installed-files.txt")
+install(CODE "set(TARVEX_SUMS_LIST \"${CPACK_TARVEX_SUMS_LIST}\")
+include(\"${PROJECT_SOURCE_DIR}/cmake/InstalledFileSums.cmake\")" COMPONENT tarball)
+set(CPACK_PRE_BUILD_SCRIPTS "${PROJECT_SOURCE_DIR}/cmake/InstalledFileSums.cmake")
 
 set(TARVEX_SCRIPT_LIBRARY "$<TARGET_FILE:tarvex_tracking>")
 set(TARVEX_SCRIPT_MANIFEST "${_tarvex_manifest}")
 set(TARVEX_SCRIPT_SAMPLE_CONFIG "${_tarvex_sample_config}")
 set(TARVEX_SCRIPT_FILE_LIST "")
+set(TARVEX_SCRIPT_FILE_SUMS "")
 set(TARVEX_SCRIPT_PREFIX "")
 configure_file("${PROJECT_SOURCE_DIR}/install/install-layer.sh.in"
     "${CMAKE_BINARY_DIR}/install/install-layer.sh.gen" @ONLY)

@@ -32,6 +32,7 @@ else()
         share/openxr/1/api_layers/implicit.d/${layer}.json
         share/tarvex_tracking/install-layer.sh
         share/tarvex_tracking/installed-files.txt
+        share/tarvex_tracking/installed-files.sha256
         share/tarvex_tracking/${layer}.json
         share/tarvex_tracking/TarvexOpenXRConfig.ini
         share/doc/tarvex-tracking/README.md
@@ -95,7 +96,94 @@ endif()
 if(NOT listed_dirs STREQUAL "share/doc/tarvex-tracking/;share/tarvex_tracking/")
     message(FATAL_ERROR "installed-files.txt names as its own folders: ${listed_dirs}")
 endif()
+# Every file but the checksums' own has its checksum, of the file as packed.
+file(STRINGS "${prefix}/share/tarvex_tracking/installed-files.sha256" sums)
+set(summed "")
+foreach(line IN LISTS sums)
+    if(NOT line MATCHES "^([0-9a-f]+)  (.+)$")
+        message(FATAL_ERROR "installed-files.sha256: a line not in sha256sum's format: '${line}'")
+    endif()
+    set(hash "${CMAKE_MATCH_1}")
+    set(entry "${CMAKE_MATCH_2}")
+    file(SHA256 "${prefix}/${entry}" actual)
+    if(NOT hash STREQUAL actual)
+        message(FATAL_ERROR "installed-files.sha256 has ${hash} for ${entry}, which is ${actual}")
+    endif()
+    list(APPEND summed "${entry}")
+endforeach()
+set(expected_summed "${listed_files}")
+list(REMOVE_ITEM expected_summed share/tarvex_tracking/installed-files.sha256)
+list(SORT summed)
+if(NOT summed STREQUAL expected_summed)
+    message(FATAL_ERROR "installed-files.sha256 covers\n${summed}\ninstead of\n${expected_summed}")
+endif()
 message(STATUS "package holds: ${expected}")
+
+# Runs the install-layer.sh of an unpacked copy with the given data home; sets status and output.
+function(run_script result_prefix copy data_home)
+    execute_process(COMMAND ${CMAKE_COMMAND} -E env "XDG_DATA_HOME=${data_home}"
+            "XDG_CONFIG_HOME=${WORK_DIR}/script-config"
+            "${copy}/share/tarvex_tracking/install-layer.sh" ${ARGN}
+        RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
+    set(${result_prefix}_status "${status}" PARENT_SCOPE)
+    set(${result_prefix}_output "${output}" PARENT_SCOPE)
+endfunction()
+function(expect_text output text what)
+    string(FIND "${output}" "${text}" at)
+    if(at EQUAL -1)
+        message(FATAL_ERROR "${what}: expected '${text}' in:\n${output}")
+    endif()
+endfunction()
+
+# Two copies unpacked into folders of their own, the other one registered for the user: the
+# uninstall of the first leaves the other's registration and a file changed since unpacking,
+# and no folder that held only the package's files; the other's own uninstall then leaves nothing.
+set(mine "${WORK_DIR}/mine")
+set(other "${WORK_DIR}/other")
+set(copies_data "${WORK_DIR}/copies-data")
+set(registered "${copies_data}/openxr/1/api_layers/implicit.d/${layer}.json")
+foreach(copy IN ITEMS "${mine}" "${other}")
+    file(MAKE_DIRECTORY "${copy}")
+    execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf "${archives}" WORKING_DIRECTORY "${copy}")
+endforeach()
+run_script(register "${other}" "${copies_data}")
+if(NOT register_status EQUAL 0 OR NOT EXISTS "${registered}")
+    message(FATAL_ERROR "install-layer.sh of the other copy failed:\n${register_output}")
+endif()
+set(changed share/doc/tarvex-tracking/README.md)
+file(APPEND "${mine}/${changed}" "a note of the user's\n")
+run_script(mine "${mine}" "${copies_data}" --uninstall)
+if(mine_status EQUAL 0)
+    message(FATAL_ERROR "--uninstall left a changed file and said nothing of it:\n${mine_output}")
+endif()
+expect_text("${mine_output}" "left ${mine}/${changed} in place: it changed since it was installed"
+    "the uninstall of a copy with a changed file")
+expect_text("${mine_output}" "left the implicit layer manifest ${registered} in place: it registers ${other}/"
+    "the uninstall of a copy that is not registered")
+if(NOT EXISTS "${registered}")
+    message(FATAL_ERROR "the uninstall of one copy removed the registration of another:\n"
+        "${mine_output}")
+endif()
+file(GLOB_RECURSE remaining LIST_DIRECTORIES true RELATIVE "${mine}" "${mine}/*")
+list(SORT remaining)
+set(expected_remaining share share/doc share/doc/tarvex-tracking ${changed})
+if(NOT remaining STREQUAL expected_remaining)
+    message(FATAL_ERROR "after the uninstall with a changed file the copy holds\n${remaining}\n"
+        "instead of\n${expected_remaining}\nIt said:\n${mine_output}")
+endif()
+run_script(other "${other}" "${copies_data}" --uninstall)
+if(NOT other_status EQUAL 0)
+    message(FATAL_ERROR "the other copy's uninstall failed:\n${other_output}")
+endif()
+expect_text("${other_output}" "removed the implicit layer manifest ${registered}"
+    "the uninstall of the registered copy")
+file(GLOB_RECURSE remaining LIST_DIRECTORIES true "${other}/*")
+if(EXISTS "${registered}" OR remaining)
+    message(FATAL_ERROR "after its uninstall the copy leaves\n${remaining}\nIt said:\n"
+        "${other_output}")
+endif()
+message(STATUS "install-layer.sh --uninstall of a copy leaves another's registration, changed "
+    "files and nothing else")
 
 # A /usr/local that others use too: the packaged install-layer.sh --uninstall removes the
 # tarball's files and its own folders, and nothing else, not even a folder left empty.

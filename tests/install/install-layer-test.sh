@@ -116,6 +116,13 @@ expect_not "$load_line" "$work/probe.out"
 XR_ENABLE_API_LAYERS=$layer run_probe --create-instance
 expect "$load_line" "$work/probe.out"
 
+echo "-- the build tree's uninstall leaves the installed copy's registration"
+"$build/install/install-layer.sh" --uninstall | tee "$work/install.out"
+expect "left the explicit layer manifest $explicit in place: it registers $library" "$work/install.out"
+[[ -f $explicit ]] || fail "another copy's uninstall removed the registration"
+XR_ENABLE_API_LAYERS=$layer run_probe --create-instance
+expect "$load_line" "$work/probe.out"
+
 echo "-- uninstall"
 "$script" --uninstall | tee "$work/install.out"
 [[ ! -e $explicit && ! -e $implicit ]] || fail "a manifest is left after uninstall"
@@ -126,6 +133,9 @@ left=$(find "$work/prefix" -type f -o -type l)
 [[ -z $left ]] || fail "files left in the prefix after uninstall: $left"
 [[ ! -e $work/prefix/share/tarvex_tracking && ! -e $work/prefix/share/doc/tarvex-tracking ]] ||
     fail "the package's own folders are left after uninstall"
+# The prefix held nothing else: none of the folders the install made is left either.
+left=$(find "$work/prefix" -mindepth 1)
+[[ -z $left ]] || fail "folders left in the prefix after uninstall: $left"
 "$build/install/install-layer.sh" --uninstall | tee "$work/install.out"
 expect "nothing to remove" "$work/install.out"
 echo "install test passed"
