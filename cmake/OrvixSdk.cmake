@@ -78,7 +78,9 @@ target_link_libraries(orvix_client INTERFACE orvix_sdk)
 message(STATUS "Motion-capture client library: ${TARVEX_FLAVOUR_TEXT}: "
     "${TARVEX_ORVIX_SDK_LIBRARY} (SDK ${_orvix_sdk})")
 
-# The vendor's shared library goes where the layer is, and the layer looks for it there.
+# The vendor's shared library goes into the layer's private folder, and the layer looks for it
+# there: never into the shared library folder, where it would overwrite the vendor SDK's own copy
+# in a prefix such as /usr/local (and the tarball's uninstall would then delete that).
 if(TARVEX_ORVIX_SDK_RUNTIME)
     include(GNUInstallDirs)
     if(WIN32)
@@ -88,7 +90,10 @@ if(TARVEX_ORVIX_SDK_RUNTIME)
         get_filename_component(_orvix_runtime_dir "${TARVEX_ORVIX_SDK_RUNTIME}" DIRECTORY)
         file(GLOB _orvix_runtime_files
             "${_orvix_runtime_dir}/lib${TARVEX_ORVIX_SDK_LIBRARY_NAME}.so*")
-        install(FILES ${_orvix_runtime_files} DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT tarball)
+        # Beside the layer's library, which sits in the library folder: lib/tarvex_tracking.
+        set(TARVEX_VENDOR_RUNTIME_DIR "${CMAKE_INSTALL_LIBDIR}/tarvex_tracking")
+        install(FILES ${_orvix_runtime_files} DESTINATION ${TARVEX_VENDOR_RUNTIME_DIR}
+            COMPONENT tarball)
         if(CMAKE_LIBRARY_ARCHITECTURE)
             install(FILES ${_orvix_runtime_files}
                 DESTINATION "lib/${CMAKE_LIBRARY_ARCHITECTURE}/tarvex_tracking"
@@ -96,7 +101,8 @@ if(TARVEX_ORVIX_SDK_RUNTIME)
         endif()
         foreach(_orvix_file IN LISTS _orvix_runtime_files)
             get_filename_component(_orvix_name "${_orvix_file}" NAME)
-            list(APPEND TARVEX_VENDOR_RUNTIME_FILES "${CMAKE_INSTALL_LIBDIR}/${_orvix_name}")
+            list(APPEND TARVEX_VENDOR_RUNTIME_FILES "${TARVEX_VENDOR_RUNTIME_DIR}/${_orvix_name}")
         endforeach()
+        list(APPEND TARVEX_VENDOR_RUNTIME_FILES "${TARVEX_VENDOR_RUNTIME_DIR}/")
     endif()
 endif()
