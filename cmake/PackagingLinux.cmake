@@ -44,6 +44,9 @@ list(APPEND TARVEX_PACKAGE_FILES
 if(TARGET tarvex-check)
     list(APPEND TARVEX_PACKAGE_FILES "${CMAKE_INSTALL_BINDIR}/tarvex-check")
 endif()
+if(TARGET tarvex-mocap-sim AND TARVEX_CLIENT_STANDIN)
+    list(APPEND TARVEX_PACKAGE_FILES "${CMAKE_INSTALL_BINDIR}/tarvex-mocap-sim")
+endif()
 list(APPEND TARVEX_PACKAGE_FILES ${TARVEX_VENDOR_RUNTIME_FILES})
 # What install-layer.sh --uninstall removes, relative to the prefix: exactly the tarball's files,
 # then the folders of the package's own (a trailing /) if they are empty.

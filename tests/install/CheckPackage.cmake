@@ -22,12 +22,14 @@ if(WINDOWS)
         install-layer.ps1
         TarvexOpenXRConfig.ini
         README.md
-        LICENSE)
+        LICENSE
+        tarvex-mocap-sim.exe)
 else()
     set(pattern "tarvex_tracking-${VERSION}-standin-linux-*.tar.gz")
     set(expected
         ${LIBDIR}/libtarvex_tracking.so
         bin/tarvex-check
+        bin/tarvex-mocap-sim
         share/man/man1/tarvex-check.1.gz
         share/openxr/1/api_layers/implicit.d/${layer}.json
         share/tarvex_tracking/install-layer.sh

@@ -84,6 +84,10 @@ if [[ ${1-} == --inside ]]; then
         expect "$version (stand-in client library, talks only to tarvex-mocap-sim)" check.out
         [[ $(command -v tarvex-check) == /usr/bin/tarvex-check ]] ||
             fail "tarvex-check is not in /usr/bin"
+        # The stand-in package ships the only server its layer talks to.
+        tarvex-mocap-sim --version >sim.out 2>&1 ||
+            fail "tarvex-mocap-sim --version failed: $(cat sim.out)"
+        expect "tarvex-mocap-sim $version (stand-in client library" sim.out
         probe_layer
         expect "layer: $layer version $((major * 1000000 + minor * 1000 + patch))" probe.out
         expect "$load_line" probe.out
@@ -150,6 +154,7 @@ for path in "usr/lib/$arch/tarvex_tracking/libtarvex_tracking.so" usr/bin/tarvex
     "usr/share/openxr/1/api_layers/implicit.d/$layer.json" \
     usr/share/doc/$package/copyright usr/share/doc/$package/changelog.gz \
     usr/share/doc/$package/README.md usr/share/man/man1/tarvex-check.1.gz \
+    usr/bin/tarvex-mocap-sim \
     usr/share/tarvex_tracking/TarvexOpenXRConfig.ini; do
     [[ -f $work/unpacked/$path ]] || fail "$path missing from the package"
 done
