@@ -31,6 +31,7 @@ else()
         bin/tarvex-check
         bin/tarvex-mocap-sim
         share/man/man1/tarvex-check.1.gz
+        share/man/man1/tarvex-mocap-sim.1.gz
         share/openxr/1/api_layers/implicit.d/${layer}.json
         share/tarvex_tracking/install-layer.sh
         share/tarvex_tracking/installed-files.txt

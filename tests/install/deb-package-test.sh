@@ -154,7 +154,7 @@ for path in "usr/lib/$arch/tarvex_tracking/libtarvex_tracking.so" usr/bin/tarvex
     "usr/share/openxr/1/api_layers/implicit.d/$layer.json" \
     usr/share/doc/$package/copyright usr/share/doc/$package/changelog.gz \
     usr/share/doc/$package/README.md usr/share/man/man1/tarvex-check.1.gz \
-    usr/bin/tarvex-mocap-sim \
+    usr/bin/tarvex-mocap-sim usr/share/man/man1/tarvex-mocap-sim.1.gz \
     usr/share/tarvex_tracking/TarvexOpenXRConfig.ini; do
     [[ -f $work/unpacked/$path ]] || fail "$path missing from the package"
 done
