@@ -55,8 +55,9 @@ cmp -s "$private/libOrvixLib.so.1" "$work/sdk/lib/libOrvixLib.so.1" ||
     fail "the client library is not in the layer's private folder: $(cat "$work/install.out")"
 [[ $(readlink "$private/libOrvixLib.so") == libOrvixLib.so.1 ]] || fail "the version link is missing"
 list=$prefix/share/tarvex_tracking/installed-files.txt
-grep -qx 'lib/tarvex_tracking/libOrvixLib.so.1' "$list" && grep -qx 'lib/tarvex_tracking/' "$list" ||
-    fail "installed-files.txt lacks the private folder: $(cat "$list")"
+for entry in lib/tarvex_tracking/libOrvixLib.so.1 lib/tarvex_tracking/libOrvixLib.so lib/tarvex_tracking/; do
+    grep -qxF "$entry" "$list" || fail "installed-files.txt lacks $entry: $(cat "$list")"
+done
 if grep -q '^lib/libOrvixLib' "$list"; then
     fail "installed-files.txt names the shared folder's copy: $(cat "$list")"
 fi
