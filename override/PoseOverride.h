@@ -31,8 +31,9 @@ XrResult EndFrameAtTrackedPose(MocapTracker& tracker, PFN_xrEndFrame next, XrSes
                                const XrFrameEndInfo* frameEndInfo, DisplayClock clock = nullptr,
                                PFN_xrLocateViews runtimeViews = nullptr);
 
-// With the tracked VIEW space option: locating a VIEW space created through the layer gives the
-// head that the views get, and locating in one gives the inverse (TrackedSpaceLocation.h).
+// With the tracked VIEW space option: locating a VIEW space created through the layer in a world
+// space created through it gives the head that the views get, and the reverse gives the inverse
+// (TrackedSpaceLocation.h).
 XrResult LocateSpaceAtTrackedPose(MocapTracker& tracker, PFN_xrLocateSpace next, XrSpace space,
                                   XrSpace baseSpace, XrTime time, XrSpaceLocation* location,
                                   DisplayClock clock = nullptr);

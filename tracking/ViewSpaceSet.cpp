@@ -69,14 +69,21 @@ bool ViewSpaceSet::Add(XrSpace space, XrSession session, const XrPosef& poseInHe
     return AddTo(views_, space, session, poseInHead, pause, context);
 }
 
+bool ViewSpaceSet::AddWorldSpace(XrSpace space, XrSession session) {
+    return AddTo(worldSpaces_, space, session, XrPosef{{0.0f, 0.0f, 0.0f, 1.0f}, {}}, nullptr,
+                 nullptr);
+}
+
 template <typename Matches>
 void ViewSpaceSet::RemoveWhere(Matches&& matches) {
-    for (Slot& slot : views_) {
-        uint64_t handle = slot.handle.load(std::memory_order_acquire);
-        // A slot still filling belongs to its Add until published: freed now, it could be claimed
-        // and filled by two threads at once.
-        if (handle != 0 && handle != kFilling && matches(slot, handle)) {
-            slot.handle.compare_exchange_strong(handle, 0);
+    for (Table* table : {&views_, &worldSpaces_}) {
+        for (Slot& slot : *table) {
+            uint64_t handle = slot.handle.load(std::memory_order_acquire);
+            // A slot still filling belongs to its Add until published: freed now, it could be
+            // claimed and filled by two threads at once.
+            if (handle != 0 && handle != kFilling && matches(slot, handle)) {
+                slot.handle.compare_exchange_strong(handle, 0);
+            }
         }
     }
 }
@@ -99,10 +106,28 @@ void ViewSpaceSet::RemoveSession(XrSession session) {
 void ViewSpaceSet::Clear() {
     RemoveWhere([](const Slot&, uint64_t) { return true; });
     fullReported_.store(false, std::memory_order_relaxed);
+    worldFullReported_.store(false, std::memory_order_relaxed);
 }
 
 bool ViewSpaceSet::TakeFullNotice() {
     return !fullReported_.exchange(true, std::memory_order_relaxed);
+}
+
+bool ViewSpaceSet::TakeWorldFullNotice() {
+    return !worldFullReported_.exchange(true, std::memory_order_relaxed);
+}
+
+bool ViewSpaceSet::HoldsWorldSpace(XrSpace space) const {
+    const uint64_t key = Key(space);
+    if (key == 0) {
+        return false;
+    }
+    for (const Slot& slot : worldSpaces_) {
+        if (slot.handle.load(std::memory_order_relaxed) == key) {
+            return true;
+        }
+    }
+    return false;
 }
 
 std::optional<XrPosef> ViewSpaceSet::Find(XrSpace space, Pause pause, void* context) const {

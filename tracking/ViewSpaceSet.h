@@ -7,11 +7,16 @@
 #include <cstdint>
 #include <optional>
 
-// The VIEW reference spaces created through the layer, each with its session and the pose in the
-// head that the application asked for (the layer hands the runtime another one), so that locating
-// them can give the tracked head. A fixed table: adding, forgetting and asking take no lock and
-// allocate nothing. Applications hold a handful of VIEW spaces; past the table's size, further
-// ones are not tracked and keep the runtime's poses.
+// The reference spaces created through the layer, kept so that locating them can give the tracked
+// head. Two tables of their own size:
+// - VIEW spaces, each with its session and the pose in the head that the application asked for
+//   (the layer hands the runtime another one);
+// - world spaces (LOCAL, STAGE and the like), each with its session: a VIEW space sits at the
+//   tracked head in them, so they sit at its inverse in a VIEW space. Any other space, an action
+//   space for one, moves in a way only the runtime knows.
+// Fixed tables: adding, forgetting and asking take no lock and allocate nothing. Applications hold
+// a handful of reference spaces; past a table's size, further ones are not kept and keep the
+// runtime's poses.
 //
 // OpenXR destroys a session's spaces with the session and every space with the instance, without
 // an xrDestroySpace each, and a runtime may then hand out the same handle again: the layer forgets
@@ -30,6 +35,8 @@ public:
     // False when the table is full.
     bool Add(XrSpace space, XrSession session, const XrPosef& poseInHead, Pause pause = nullptr,
              void* context = nullptr);
+    bool AddWorldSpace(XrSpace space, XrSession session);
+    // Forgets the handle in both tables.
     void Remove(XrSpace space);
     void RemoveSession(XrSession session);
     void Clear();
@@ -37,9 +44,12 @@ public:
     // nothing when refills of its slot overtook every read.
     std::optional<XrPosef> Find(XrSpace space, Pause pause = nullptr,
                                 void* context = nullptr) const;
+    bool HoldsWorldSpace(XrSpace space) const;
 
-    // After a failed Add: true the first time since the table was last cleared, to say so once.
+    // After a failed Add (of a VIEW or of a world space): true the first time since that table was
+    // last cleared, to say so once.
     bool TakeFullNotice();
+    bool TakeWorldFullNotice();
 
 private:
     // A slot is written only by the thread that claimed it (its handle set to a mark while it
@@ -59,10 +69,12 @@ private:
                       Pause pause, void* context);
     static void Fill(Slot& slot, uint64_t key, XrSession session, const XrPosef& poseInHead,
                      Pause pause, void* context);
-    // Frees the slots that still hold a published handle that `matches`.
+    // Frees the slots of both tables that still hold a published handle that `matches`.
     template <typename Matches>
     void RemoveWhere(Matches&& matches);
 
     Table views_{};
+    Table worldSpaces_{};  // their poses unused
     std::atomic<bool> fullReported_{false};
+    std::atomic<bool> worldFullReported_{false};
 };
