@@ -73,7 +73,10 @@ XrResult CreateReferenceSpaceAtTrackedPose(MocapTracker& tracker, PFN_xrCreateRe
     if (!tracker.initialised.load()) {
         tracker.Initialise();
     }
-    if (!tracker.ReadPose().valid) {
+    // The pose read here is the one the space gets: a second read could be overtaken by frames
+    // and leave the space at the origin for the whole session.
+    HmdPose pose = tracker.ReadPose();
+    if (!pose.valid) {
         const StreamBodyWatch watch(tracker.streamBodies);
         const double waitBegan = platform::MonotonicSeconds();
         for (int waits = 1;; ++waits) {
@@ -84,13 +87,14 @@ XrResult CreateReferenceSpaceAtTrackedPose(MocapTracker& tracker, PFN_xrCreateRe
             }
             LogText("Waiting\n");
             pause();
-            if (tracker.ReadPose().valid) {
+            pose = tracker.ReadPose();
+            if (pose.valid) {
                 break;
             }
         }
     }
 
-    const XrPosef flipped = MocapTracker::FlippedHmdPose(tracker.ReadPose());
+    const XrPosef flipped = MocapTracker::FlippedHmdPose(pose);
     XrReferenceSpaceCreateInfo replaced = *createInfo;
     replaced.poseInReferenceSpace.orientation = MocapTracker::YawOnly(flipped.orientation);
     replaced.poseInReferenceSpace.position = flipped.position;

@@ -48,8 +48,9 @@ public:
     // One watchdog pass at the given time; returns whether the loop pauses before the next.
     bool WatchdogPass(double now);
 
-    // The pose store. A reader gets position and orientation of one frame without waiting; in the
-    // rare read that frames overtake on every attempt, no pose (valid false).
+    // The pose store. A reader gets position and orientation of one frame without waiting; a read
+    // that frames overtook is taken again, and only one overtaken on every attempt of a bounded
+    // number gives no pose (valid false).
     HmdPose ReadPose() const;
     void StorePose(const XrVector3f& position, const XrQuaternionf& orientation);
     void SetPoseValid(bool valid);
