@@ -26,7 +26,8 @@ XrResult LocateViewsAtTrackedPose(MocapTracker& tracker, PFN_xrLocateViews next,
 
 // With `runtimeViews` (the next element's xrLocateViews, given while the runtime's-views option is
 // on), stereo layers carry the runtime's own views of the frame; should the runtime not give
-// both, that layer carries the tracked views, as without the option.
+// both, that layer carries the last good ones for a few frames, and then the tracked views, as
+// without the option (RuntimeViewHold.h). Each switch is noted in the log file.
 XrResult EndFrameAtTrackedPose(MocapTracker& tracker, PFN_xrEndFrame next, XrSession session,
                                const XrFrameEndInfo* frameEndInfo, DisplayClock clock = nullptr,
                                PFN_xrLocateViews runtimeViews = nullptr);
