@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdint>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -17,6 +19,14 @@
 namespace {
 
 constexpr XrTime k90Hz = 11'111'111;
+
+XrResult XRAPI_CALL RuntimeDestroySpace(XrSpace) {
+    return XR_SUCCESS;
+}
+
+XrResult XRAPI_CALL RuntimeDestroySession(XrSession) {
+    return XR_SUCCESS;
+}
 constexpr int kTracked = -1;
 
 // The runtime's views of frame n: the left eye n metres along x, so that a held view tells which
@@ -209,14 +219,12 @@ TEST_F(EndFrameHoldTest, AForgottenSpaceHoldsNothing) {
     } cases[] = {
         {"space destroyed",
          [](MocapTracker& owner) {
-             EXPECT_EQ(DestroySpaceForgettingViews(
-                           owner, [](XrSpace) { return XR_SUCCESS; }, kStage),
+             EXPECT_EQ(DestroySpaceForgettingViews(owner, &RuntimeDestroySpace, kStage),
                        XR_SUCCESS);
          }},
         {"session destroyed",
          [](MocapTracker& owner) {
-             EXPECT_EQ(DestroySessionForgettingViews(
-                           owner, [](XrSession) { return XR_SUCCESS; }, kSession),
+             EXPECT_EQ(DestroySessionForgettingViews(owner, &RuntimeDestroySession, kSession),
                        XR_SUCCESS);
          }},
         {"instance destroyed", [](MocapTracker& owner) { owner.runtimeViewHold.Clear(); }},
