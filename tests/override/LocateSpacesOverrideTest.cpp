@@ -342,6 +342,23 @@ TEST_F(LocateSpacesOverride, AForgottenWorldSpaceKeepsTheRuntimesAnswerInAViewSp
     }
 }
 
+// Past the table's size a world space is not kept: said once, and in a VIEW space it keeps the
+// runtime's answer while the world spaces kept before it keep theirs.
+TEST_F(LocateSpacesOverride, AFullWorldTableIsSaidOnceAndKeepsTheRuntimesAnswer) {
+    testing::internal::CaptureStdout();
+    XrSpace last = XR_NULL_HANDLE;
+    // The fixture's LOCAL and STAGE already hold two places.
+    for (size_t i = 0; i < ViewSpaceSet::kCapacity; ++i) {
+        last = CreateSpace(XR_REFERENCE_SPACE_TYPE_LOCAL);
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Tracked VIEW spaces: all 64 places for world spaces are in use; further world "
+              "spaces keep the runtime's poses in VIEW spaces.\n");
+    ExpectSame(LocateOne(last, view),
+               {kAllLocationBits, kRuntimePose, kVelocityValid, kRuntimeLinear, kRuntimeAngular});
+    EXPECT_NE(LocateOne(local, view).pose.position.x, kRuntimePose.position.x);
+}
+
 TEST_F(LocateSpacesOverride, WithTheOptionOffTheBatchIsTheRuntimes) {
     tracker.options.trackedViewSpace = false;
     for (const Located& located : LocateBatch({view, local, frontView}, local)) {
