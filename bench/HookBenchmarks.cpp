@@ -122,8 +122,10 @@ void SetOptions(Options options) {
         }
         tracker.lastHeadsetFrameTime = now;
         tracker.viewSpaces.Add(kViewSpace, XR_NULL_HANDLE, {{0, 0, 0, 1}, {0, 0, 0}});
+        tracker.viewSpaces.AddWorldSpace(kLocalSpace, XR_NULL_HANDLE);
     } else {
         tracker.viewSpaces.Remove(kViewSpace);
+        tracker.viewSpaces.Remove(kLocalSpace);
     }
 }
 

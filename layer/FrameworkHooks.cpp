@@ -20,6 +20,7 @@ XrResult XRAPI_CALL HookDestroyInstance(XrInstance instance) {
         OpenXRLayer::Destroy();
         // The instance's spaces go with it; a later instance's runtime may reuse their handles.
         MocapTracker::Instance().viewSpaces.Clear();
+        MocapTracker::Instance().runtimeViewHold.Clear();
         if (next == nullptr) {
             return XR_ERROR_HANDLE_INVALID;
         }

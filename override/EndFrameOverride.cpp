@@ -1,8 +1,10 @@
 #include <array>
 #include <cstddef>
+#include <cstdio>
 #include <memory>
 
 #include "log/LogLine.h"
+#include "log/LogOutput.h"
 #include "override/PoseOverride.h"
 #include "tracking/XrResultName.h"
 
@@ -45,11 +47,11 @@ bool IsStereoProjection(const XrCompositionLayerBaseHeader* layer) {
     return projection->viewCount == 2 && projection->views != nullptr;
 }
 
-// The runtime's own two views of the frame in the layer's space, as its compositor will expect
-// them, written into `views`. PRIMARY_STEREO: the only configuration whose views the layer
-// replaces. False, said once, when the runtime cannot give both poses.
+// The runtime's own two view poses of the frame in the layer's space, as its compositor will
+// expect them. PRIMARY_STEREO: the only configuration whose views the layer replaces. False, said
+// once, when the runtime cannot give both poses.
 bool LocateRuntimeViews(MocapTracker& tracker, PFN_xrLocateViews locateViews, XrSession session,
-                        XrTime displayTime, XrSpace space, ViewPair& views) {
+                        XrTime displayTime, XrSpace space, XrPosef (&poses)[2]) {
     XrViewLocateInfo info{XR_TYPE_VIEW_LOCATE_INFO};
     info.viewConfigurationType = XR_VIEW_CONFIGURATION_TYPE_PRIMARY_STEREO;
     info.displayTime = displayTime;
@@ -70,8 +72,49 @@ bool LocateRuntimeViews(MocapTracker& tracker, PFN_xrLocateViews locateViews, Xr
         }
         return false;
     }
-    views[0].pose = located[0].pose;
-    views[1].pose = located[1].pose;
+    poses[0] = located[0].pose;
+    poses[1] = located[1].pose;
+    return true;
+}
+
+// A change of the compositor's head, for the log file alone: the application's output stays as it
+// was, and a flickering runtime would fill it.
+void NoteSwitch(const RuntimeViewHold::Frame& frame) {
+    char line[192];
+    const bool fellBack = frame.views == RuntimeViewHold::Views::Tracked;
+    const uint32_t frames = fellBack ? frame.framesWithout : frame.framesBefore;
+    const char* const plural = frames == 1 ? "" : "s";
+    const int written =
+        fellBack ? std::snprintf(line, sizeof(line),
+                                 "Runtime views: none for %u frame%s in a row; the compositor gets "
+                                 "the tracked views (switch %u)\n",
+                                 frames, plural, frame.switches)
+                 : std::snprintf(line, sizeof(line),
+                                 "Runtime views: the compositor gets the runtime's own views "
+                                 "again, after %u frame%s of the tracked views (switch %u)\n",
+                                 frames, plural, frame.switches);
+    if (written > 0 && static_cast<size_t>(written) < sizeof(line)) {
+        WriteLogFileLine(line, static_cast<size_t>(written));
+    }
+}
+
+// The runtime's views for a stereo layer, or, a few frames after it last gave them, the last good
+// ones (RuntimeViewHold.h). False when the layer is to carry the tracked views.
+bool CarryRuntimeViews(MocapTracker& tracker, PFN_xrLocateViews locateViews, XrSession session,
+                       XrTime displayTime, XrSpace space, ViewPair& views) {
+    XrPosef poses[2]{};
+    const bool located =
+        LocateRuntimeViews(tracker, locateViews, session, displayTime, space, poses);
+    const RuntimeViewHold::Frame frame =
+        tracker.runtimeViewHold.Next(session, space, displayTime, located, poses);
+    if (frame.switched) {
+        NoteSwitch(frame);
+    }
+    if (frame.views == RuntimeViewHold::Views::Tracked) {
+        return false;
+    }
+    views[0].pose = poses[0];
+    views[1].pose = poses[1];
     return true;
 }
 
@@ -99,8 +142,8 @@ XrResult EndFrameAtTrackedPose(MocapTracker& tracker, PFN_xrEndFrame next, XrSes
         XrCompositionLayerProjection& layerCopy = layerCopies.Append(*projection);
         ViewPair& views = viewCopies.Append({projection->views[0], projection->views[1]});
         if (runtimeViews == nullptr ||
-            !LocateRuntimeViews(tracker, runtimeViews, session, frameEndInfo->displayTime,
-                                projection->space, views)) {
+            !CarryRuntimeViews(tracker, runtimeViews, session, frameEndInfo->displayTime,
+                               projection->space, views)) {
             tracker.OverrideViewPoses(views[0].pose, views[1].pose,
                                       HmdPoseFor(tracker, clock, frameEndInfo->displayTime));
         }

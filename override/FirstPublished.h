@@ -9,5 +9,5 @@
 inline uint64_t PublishFirst(std::atomic<uint64_t>& word, uint64_t empty, uint64_t mine) {
     uint64_t expected = empty;
     return word.compare_exchange_strong(expected, mine, std::memory_order_relaxed) ? mine
-                                                                                    : expected;
+                                                                                   : expected;
 }

@@ -44,6 +44,7 @@ XrResult DestroySpaceForgettingViews(MocapTracker& tracker, PFN_xrDestroySpace n
     // A handle the runtime refused to destroy is still a VIEW space.
     if (XR_SUCCEEDED(result)) {
         tracker.viewSpaces.Remove(space);
+        tracker.runtimeViewHold.Forget(space);
     }
     return result;
 }
@@ -54,6 +55,7 @@ XrResult DestroySessionForgettingViews(MocapTracker& tracker, PFN_xrDestroySessi
     // OpenXR destroys the session's spaces with it, without an xrDestroySpace each.
     if (XR_SUCCEEDED(result)) {
         tracker.viewSpaces.RemoveSession(session);
+        tracker.runtimeViewHold.ForgetSession(session);
     }
     return result;
 }

@@ -26,13 +26,15 @@ XrResult LocateViewsAtTrackedPose(MocapTracker& tracker, PFN_xrLocateViews next,
 
 // With `runtimeViews` (the next element's xrLocateViews, given while the runtime's-views option is
 // on), stereo layers carry the runtime's own views of the frame; should the runtime not give
-// both, that layer carries the tracked views, as without the option.
+// both, that layer carries the last good ones for a few frames, and then the tracked views, as
+// without the option (RuntimeViewHold.h). Each switch is noted in the log file.
 XrResult EndFrameAtTrackedPose(MocapTracker& tracker, PFN_xrEndFrame next, XrSession session,
                                const XrFrameEndInfo* frameEndInfo, DisplayClock clock = nullptr,
                                PFN_xrLocateViews runtimeViews = nullptr);
 
-// With the tracked VIEW space option: locating a VIEW space created through the layer gives the
-// head that the views get, and locating in one gives the inverse (TrackedSpaceLocation.h).
+// With the tracked VIEW space option: locating a VIEW space created through the layer in a world
+// space created through it gives the head that the views get, and the reverse gives the inverse
+// (TrackedSpaceLocation.h).
 XrResult LocateSpaceAtTrackedPose(MocapTracker& tracker, PFN_xrLocateSpace next, XrSpace space,
                                   XrSpace baseSpace, XrTime time, XrSpaceLocation* location,
                                   DisplayClock clock = nullptr);

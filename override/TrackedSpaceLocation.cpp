@@ -78,23 +78,26 @@ void TrackSpaceLocation(MocapTracker& tracker, TrackedHeadForCall& head, XrSpace
                         const SpaceVelocityFields& velocity) {
     const std::optional<XrPosef> spaceInHead = tracker.viewSpaces.Find(space);
     const std::optional<XrPosef> baseInHead = tracker.viewSpaces.Find(baseSpace);
-    if (!spaceInHead && !baseInHead) {
-        return;
-    }
     if (spaceInHead && baseInHead) {
         // Both move with the head: only the poses the application gave them count.
         *location.pose = Compose(Inverse(*baseInHead), *spaceInHead);
         SetVelocity(velocity, kVelocityValid);
         return;
     }
-    // The layer gives the tracked head whatever space it is located in, as xrLocateViews does; a
-    // VIEW space sits at the pose in the head the application created it with.
+    // The tracked head is known only in the world spaces created through the layer, as
+    // xrLocateViews gives it; a VIEW space sits at the pose in the head the application created it
+    // with.
+    const bool headInBase = spaceInHead && tracker.viewSpaces.HoldsWorldSpace(baseSpace);
+    const bool baseInHeadSpace = baseInHead && tracker.viewSpaces.HoldsWorldSpace(space);
+    if (!headInBase && !baseInHeadSpace) {
+        return;
+    }
     const XrPosef* tracked = head.Get();
     if (tracked == nullptr) {
         return;
     }
     *location.pose =
-        spaceInHead ? Compose(*tracked, *spaceInHead) : Inverse(Compose(*tracked, *baseInHead));
+        headInBase ? Compose(*tracked, *spaceInHead) : Inverse(Compose(*tracked, *baseInHead));
     SetVelocity(velocity, 0);
     if (TrackingLost(tracker)) {
         MarkUntracked(location.flags, XrSpaceLocationFlags{XR_SPACE_LOCATION_POSITION_TRACKED_BIT},

@@ -44,8 +44,16 @@ SpaceVelocityFields ChainedSpaceVelocity(void* next);
 XrSpaceVelocities* ChainedSpaceVelocities(void* next);
 SpaceVelocityFields SpaceVelocityAt(XrSpaceVelocities* velocities, uint32_t index);
 
-// Gives the location of `space` in `baseSpace` the tracked head when either is a tracked VIEW
-// space; any other location keeps the runtime's answer.
+// Gives the location of `space` in `baseSpace` the tracked head where the layer knows both sides:
+// - a tracked VIEW space in a world space created through the layer (LOCAL, STAGE and the like):
+//   the tracked head, with the VIEW space's pose in it;
+// - such a world space in a tracked VIEW space: the inverse of that;
+// - two tracked VIEW spaces: their poses in the head alone.
+// Every other location keeps the runtime's answer. An action space (a hand's grip, say) or a space
+// the layer did not see created moves in a way only the runtime knows, so in a VIEW space it is
+// not at the inverse head; and a VIEW space located in such a base is the runtime's to answer for
+// the same reason: the layer knows where the head is in the world, not where the head is relative
+// to a hand.
 //
 // Velocities: a location that gets the tracked head loses the valid bits of its velocities (and
 // the runtime's values), since those describe the runtime's head, not the tracked one. The

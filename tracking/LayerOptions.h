@@ -13,8 +13,8 @@ struct LayerOptions {
     bool predictDisplayTime = false;
     // Predictions further ahead than this are clamped to it.
     float maxPredictionMs = 50.0f;
-    // Locating VIEW reference spaces (alone or in a batch) gives the tracked head, as
-    // xrLocateViews does.
+    // Locating VIEW reference spaces in world spaces created through the layer (alone or in a
+    // batch) gives the tracked head, as xrLocateViews does, and the reverse its inverse.
     bool trackedViewSpace = false;
     // Views lose their tracked bits while the newest headset frame is older than this; 0: never.
     float trackingLossMs = 0.0f;

@@ -12,6 +12,7 @@
 #include "tracking/OrvixLib.h"
 #include "tracking/PoseHistory.h"
 #include "tracking/PoseStore.h"
+#include "tracking/RuntimeViewHold.h"
 #include "tracking/StreamBodyRecord.h"
 #include "tracking/TrackingSettings.h"
 #include "tracking/ViewSpaceSet.h"
@@ -48,8 +49,9 @@ public:
     // One watchdog pass at the given time; returns whether the loop pauses before the next.
     bool WatchdogPass(double now);
 
-    // The pose store. A reader gets position and orientation of one frame without waiting; in the
-    // rare read that frames overtake on every attempt, no pose (valid false).
+    // The pose store. A reader gets position and orientation of one frame without waiting; a read
+    // that frames overtook is taken again, and only one overtaken on every attempt of a bounded
+    // number gives no pose (valid false).
     HmdPose ReadPose() const;
     void StorePose(const XrVector3f& position, const XrQuaternionf& orientation);
     void SetPoseValid(bool valid);
@@ -104,6 +106,7 @@ public:
     ViewSpaceSet viewSpaces;  // filled only while the tracked VIEW space option is on
     // Raised once xrEndFrame has said that the runtime could not give its own views.
     std::atomic<bool> runtimeViewsFallbackReported{false};
+    RuntimeViewHold runtimeViewHold;  // used only while the runtime's-views option is on
     // For the log file's account of a failed wait for the headset: the settings as read, written
     // before initialised is raised, and the rigid bodies the frames carry during such a wait.
     TrackingSettings settingsAsRead;

@@ -20,6 +20,10 @@ void PoseStore::SetValid(bool valid) {
 }
 
 bool PoseStore::Read(HmdPose* pose, SequenceLatch::Pause pause, void* context) const {
+    if (pause == nullptr) {
+        pause = readPause_;
+        context = readPauseContext_;
+    }
     return latch_.Read(
         [&](size_t index) {
             const Copy& copy = copies_[index];
@@ -29,13 +33,30 @@ bool PoseStore::Read(HmdPose* pose, SequenceLatch::Pause pause, void* context) c
         pause, context);
 }
 
+void PoseStore::SetReadPause(SequenceLatch::Pause pause, void* context) {
+    readPause_ = pause;
+    readPauseContext_ = context;
+}
+
+namespace {
+
+// Reads of the store a pose read may take when frames overtake them. Each costs a few loads, so
+// even this many stay well under a microsecond; frames overtake a read only while its thread is
+// preempted, and rarely twice in a row.
+constexpr int kPoseReadRounds = 16;
+
+}  // namespace
+
 HmdPose MocapTracker::ReadPose() const {
-    HmdPose pose{};
-    if (!poseStore.Read(&pose)) {
-        // Overtaken by frames on every attempt: no pose this time, as before the first frame.
-        return HmdPose{};
+    // A read the frames overtook is taken again, so that a stored pose is not given as none; only
+    // one overtaken every time within the bound gives none, as before the first frame.
+    for (int round = 0; round < kPoseReadRounds; ++round) {
+        HmdPose pose{};
+        if (poseStore.Read(&pose)) {
+            return pose;
+        }
     }
-    return pose;
+    return HmdPose{};
 }
 
 void MocapTracker::StorePose(const XrVector3f& position, const XrQuaternionf& orientation) {

@@ -59,6 +59,9 @@ public:
     // The pause is a test seam (SequenceLatch::Read).
     [[nodiscard]] bool Read(HmdPose* pose, SequenceLatch::Pause pause = nullptr,
                             void* context = nullptr) const;
+    // A test seam for the readers that cannot pass one (the pose hooks): the pause every Read
+    // without its own uses. Set before any reader runs.
+    void SetReadPause(SequenceLatch::Pause pause, void* context);
 
 private:
     struct Copy {
@@ -69,4 +72,6 @@ private:
 
     std::array<Copy, 2> copies_;
     SequenceLatch latch_;
+    SequenceLatch::Pause readPause_ = nullptr;
+    void* readPauseContext_ = nullptr;
 };

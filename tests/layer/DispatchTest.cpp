@@ -163,4 +163,22 @@ TEST_F(DispatchTest, DestroyingTheInstanceForgetsItsViewSpaces) {
     EXPECT_FALSE(viewSpaces.Find(view)) << "the next instance's runtime may hand out 0x1000 again";
 }
 
+TEST_F(DispatchTest, DestroyingTheInstanceForgetsItsWorldSpacesAndHeldViews) {
+    const XrInstance instance = CreateInstance();
+    const XrSpace stage = reinterpret_cast<XrSpace>(0x1001);
+    const XrSession session = reinterpret_cast<XrSession>(0x5E1);
+    MocapTracker& tracker = MocapTracker::Instance();
+    ASSERT_TRUE(tracker.viewSpaces.AddWorldSpace(stage, session));
+    XrPosef poses[2] = {{{0, 0, 0, 1}, {1, 2, 3}}, {{0, 0, 0, 1}, {1, 2, 3}}};
+    ASSERT_EQ(tracker.runtimeViewHold.Next(session, stage, 1000, true, poses).views,
+              RuntimeViewHold::Views::Runtime);
+
+    ASSERT_EQ(HookDestroyInstance(instance), XR_SUCCESS);
+    EXPECT_FALSE(tracker.viewSpaces.HoldsWorldSpace(stage));
+    EXPECT_EQ(tracker.runtimeViewHold.Next(session, stage, 2000, false, poses).views,
+              RuntimeViewHold::Views::Tracked)
+        << "no views held from the last instance's space";
+    tracker.runtimeViewHold.Clear();
+}
+
 }  // namespace

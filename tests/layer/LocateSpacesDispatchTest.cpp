@@ -125,6 +125,7 @@ protected:
         testing::internal::GetCapturedStdout();
         ASSERT_TRUE(tracker.viewSpaces.Add(kView, reinterpret_cast<XrSession>(0x5E1),
                                            {{0, 0, 0, 1}, {0, 0, -2}}));
+        ASSERT_TRUE(tracker.viewSpaces.AddWorldSpace(kLocal, reinterpret_cast<XrSession>(0x5E1)));
         CreateLayerObject(true);
     }
     void TearDown() override {

@@ -34,6 +34,7 @@ TEST_F(OverrideFixture, ABatchOfViewSpacesIsLocatedWithoutAllocating) {
     const auto local = reinterpret_cast<XrSpace>(0x200);
     ASSERT_TRUE(tracker.viewSpaces.Add(view, reinterpret_cast<XrSession>(0x5E1),
                                        {{0, 0, 0, 1}, {0, 0, -2}}));
+    ASSERT_TRUE(tracker.viewSpaces.AddWorldSpace(local, reinterpret_cast<XrSession>(0x5E1)));
 
     static std::array<XrSpace, kBatch> spaces;
     static std::array<XrSpaceLocationData, kBatch> locationData;

@@ -84,6 +84,14 @@ XrResult XRAPI_CALL RuntimeCreateSpace(XrSession, const XrReferenceSpaceCreateIn
 
 const XrSession kSession = reinterpret_cast<XrSession>(0x5E1);
 
+XrResult XRAPI_CALL RuntimeDestroySpace(XrSpace) {
+    return XR_SUCCESS;
+}
+
+XrResult XRAPI_CALL RuntimeDestroySession(XrSession) {
+    return XR_SUCCESS;
+}
+
 // One location with its velocities, however it was asked for.
 struct Located {
     XrSpaceLocationFlags flags = 0;
@@ -101,7 +109,12 @@ void ExpectSame(const Located& actual, const Located& expected) {
     EXPECT_EQ(std::memcmp(&actual.angular, &expected.angular, sizeof(XrVector3f)), 0);
 }
 
-enum class Which { Local, View, FrontView };
+// Action spaces and reference spaces of a type the layer does not place (a runtime's eye space,
+// say) move in ways only the runtime knows.
+enum class Which { Local, View, FrontView, Stage, Grip, EyeSpace };
+
+const XrSpace kGrip = reinterpret_cast<XrSpace>(0xA11);  // created by xrCreateActionSpace
+constexpr auto kEyeSpaceType = static_cast<XrReferenceSpaceType>(1000121000);
 
 struct SpaceCase {
     const char* name;
@@ -132,6 +145,8 @@ protected:
         local = CreateSpace(XR_REFERENCE_SPACE_TYPE_LOCAL);
         view = CreateSpace(XR_REFERENCE_SPACE_TYPE_VIEW);
         frontView = CreateSpace(XR_REFERENCE_SPACE_TYPE_VIEW, {0.1f, 0, -2});
+        stage = CreateSpace(XR_REFERENCE_SPACE_TYPE_STAGE);
+        eyeSpace = CreateSpace(kEyeSpaceType);
         // The yaw correction is captured at the first xrLocateViews, as in an application.
         XrViewLocateInfo locateInfo{XR_TYPE_VIEW_LOCATE_INFO};
         locateInfo.viewConfigurationType = XR_VIEW_CONFIGURATION_TYPE_PRIMARY_STEREO;
@@ -164,6 +179,12 @@ protected:
                 return view;
             case Which::FrontView:
                 return frontView;
+            case Which::Stage:
+                return stage;
+            case Which::Grip:
+                return kGrip;
+            case Which::EyeSpace:
+                return eyeSpace;
         }
         return XR_NULL_HANDLE;
     }
@@ -202,6 +223,8 @@ protected:
     XrSpace local = XR_NULL_HANDLE;
     XrSpace view = XR_NULL_HANDLE;
     XrSpace frontView = XR_NULL_HANDLE;
+    XrSpace stage = XR_NULL_HANDLE;
+    XrSpace eyeSpace = XR_NULL_HANDLE;
 };
 
 class LocateSpacesCases : public LocateSpacesOverride,
@@ -246,7 +269,14 @@ INSTANTIATE_TEST_SUITE_P(
         SpaceCase{"ViewAsBase", Which::Local, Which::View, true, false, 0},
         // Two VIEW spaces move together: nothing moves between them.
         SpaceCase{"ViewInView", Which::FrontView, Which::View, true, false, kVelocityValid},
-        SpaceCase{"Neither", Which::Local, Which::Local, false, true, 0}),
+        SpaceCase{"StageAsBase", Which::View, Which::Stage, true, false, 0},
+        SpaceCase{"StageInView", Which::Stage, Which::View, true, false, 0},
+        SpaceCase{"Neither", Which::Local, Which::Local, false, true, 0},
+        // Only the runtime knows where these are relative to the head, in both directions.
+        SpaceCase{"GripInView", Which::Grip, Which::View, false, true, 0},
+        SpaceCase{"ViewInGrip", Which::View, Which::Grip, false, true, 0},
+        SpaceCase{"EyeSpaceInView", Which::EyeSpace, Which::View, false, true, 0},
+        SpaceCase{"ViewInEyeSpace", Which::FrontView, Which::EyeSpace, false, true, 0}),
     [](const auto& param) { return std::string(param.param.name); });
 
 TEST_F(LocateSpacesOverride, ViewSpacesOfABatchGetTheHeadOfTheViews) {
@@ -254,6 +284,79 @@ TEST_F(LocateSpacesOverride, ViewSpacesOfABatchGetTheHeadOfTheViews) {
     // The worked example's head (OptionsOverrideTest): yaw +10 between the example's eyes.
     ExpectPoseNear(located[0].pose, kYaw10, {0.255655f, 1.5f, 2.22141f});
     ExpectPoseNear(located[1].pose, kRuntimePose.orientation, kRuntimePose.position);
+}
+
+// Two hands' grips and the STAGE in the head's space: each its own location, the grips the
+// runtime's, the STAGE at the inverse of the tracked head.
+TEST_F(LocateSpacesOverride, InAViewSpaceOnlyWorldSpacesGetTheInverseHead) {
+    const XrSpace rightGrip = reinterpret_cast<XrSpace>(0xA12);
+    const std::vector<Located> located = LocateBatch({kGrip, rightGrip, stage}, view);
+    const Located runtimes{kAllLocationBits, kRuntimePose, kVelocityValid, kRuntimeLinear,
+                           kRuntimeAngular};
+    ExpectSame(located[0], runtimes);
+    ExpectSame(located[1], runtimes);
+    const Located head = LocateOne(view, stage);
+    ExpectPoseNear(head.pose, kYaw10, {0.255655f, 1.5f, 2.22141f});
+    // The STAGE in the head: the inverse of the head in the STAGE.
+    const XrVector3f& p = head.pose.position;
+    ExpectPoseNear(
+        located[2].pose, {0, -kYaw10.y, 0, kYaw10.w},
+        {-(p.x * 0.9848078f - p.z * 0.1736482f), -p.y, -(p.x * 0.1736482f + p.z * 0.9848078f)},
+        2e-5f);
+    EXPECT_EQ(located[2].velocityFlags, 0u);
+}
+
+// A world space the application destroyed, alone or with its session or instance, is no longer
+// placed: a runtime may hand its handle out again for an action space.
+TEST_F(LocateSpacesOverride, AForgottenWorldSpaceKeepsTheRuntimesAnswerInAViewSpace) {
+    struct Case {
+        const char* name;
+        void (*forget)(MocapTracker& owner, XrSpace space);
+    };
+    const Case cases[] = {
+        {"space destroyed",
+         [](MocapTracker& owner, XrSpace space) {
+             EXPECT_EQ(DestroySpaceForgettingViews(owner, &RuntimeDestroySpace, space), XR_SUCCESS);
+         }},
+        {"session destroyed",
+         [](MocapTracker& owner, XrSpace) {
+             EXPECT_EQ(DestroySessionForgettingViews(owner, &RuntimeDestroySession, kSession),
+                       XR_SUCCESS);
+         }},
+        {"instance destroyed", [](MocapTracker& owner, XrSpace) { owner.viewSpaces.Clear(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testing::internal::CaptureStdout();
+        const XrSpace world = CreateSpace(XR_REFERENCE_SPACE_TYPE_LOCAL);
+        ASSERT_NE(LocateOne(world, view).pose.position.x, kRuntimePose.position.x);
+        c.forget(tracker, world);
+        const XrSpace laterView = CreateSpace(XR_REFERENCE_SPACE_TYPE_VIEW);
+        testing::internal::GetCapturedStdout();
+        ASSERT_TRUE(tracker.viewSpaces.Find(laterView));
+        ExpectSame(LocateOne(world, laterView), {kAllLocationBits, kRuntimePose, kVelocityValid,
+                                                 kRuntimeLinear, kRuntimeAngular});
+        ExpectSame(LocateOne(laterView, world), {kAllLocationBits, kRuntimePose, kVelocityValid,
+                                                 kRuntimeLinear, kRuntimeAngular});
+        view = CreateSpace(XR_REFERENCE_SPACE_TYPE_VIEW);
+    }
+}
+
+// Past the table's size a world space is not kept: said once, and in a VIEW space it keeps the
+// runtime's answer while the world spaces kept before it keep theirs.
+TEST_F(LocateSpacesOverride, AFullWorldTableIsSaidOnceAndKeepsTheRuntimesAnswer) {
+    testing::internal::CaptureStdout();
+    XrSpace last = XR_NULL_HANDLE;
+    // The fixture's LOCAL and STAGE already hold two places.
+    for (size_t i = 0; i < ViewSpaceSet::kCapacity; ++i) {
+        last = CreateSpace(XR_REFERENCE_SPACE_TYPE_LOCAL);
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Tracked VIEW spaces: all 64 places for world spaces are in use; further world "
+              "spaces keep the runtime's poses in VIEW spaces.\n");
+    ExpectSame(LocateOne(last, view),
+               {kAllLocationBits, kRuntimePose, kVelocityValid, kRuntimeLinear, kRuntimeAngular});
+    EXPECT_NE(LocateOne(local, view).pose.position.x, kRuntimePose.position.x);
 }
 
 TEST_F(LocateSpacesOverride, WithTheOptionOffTheBatchIsTheRuntimes) {

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,26 @@ inline void ExpectPoseNear(const XrPosef& actual, const XrQuaternionf& orientati
     EXPECT_NEAR(actual.position.y, position.y, tolerance);
     EXPECT_NEAR(actual.position.z, position.z, tolerance);
 }
+
+// Frames storing the same pose again, each completing during one of the hooks' attempts to read
+// the pose store (its read pause): the attempts from the `first`th to the `last`th, counted from 1,
+// are overtaken.
+struct OvertakingFrames {
+    MocapTracker* tracker;
+    XrVector3f position;
+    XrQuaternionf orientation;
+    int first = 1;
+    int last = std::numeric_limits<int>::max();
+    int attempts = 0;
+
+    static void Pause(void* context) {
+        auto* self = static_cast<OvertakingFrames*>(context);
+        ++self->attempts;
+        if (self->attempts >= self->first && self->attempts <= self->last) {
+            self->tracker->StorePose(self->position, self->orientation);
+        }
+    }
+};
 
 // A tracker of the test's own with the pose store set directly; the configuration variable
 // points at an empty directory, so a start-up that should not happen shows up as an error line.

@@ -62,6 +62,34 @@ TEST_F(ReferenceSpaceOverrideTest, WithAPoseTheSpaceIsCreatedAtOnceAtTheFlippedP
                    {1, -2, 3}, 0.0f);
 }
 
+// Frames overtake every read after the first whole one: the space gets the pose of that read, not
+// none (the origin) from a read taken again.
+TEST_F(ReferenceSpaceOverrideTest, TheSpaceGetsThePoseItsWholeReadFound) {
+    Track({1, 2, 3}, kIdentityQ);
+    OvertakingFrames frames{&tracker, {1, 2, 3}, kIdentityQ, 2};
+    tracker.poseStore.SetReadPause(&OvertakingFrames::Pause, &frames);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(Create(&info), XR_SUCCESS);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(pauses, 0);
+    ExpectPoseNear(FakeRuntime::Current().receivedSpaceInfo.poseInReferenceSpace, kIdentityQ,
+                   {1, -2, 3}, 0.0f);
+}
+
+// Frames overtake a whole round of read attempts: the read is taken again, and the space made at
+// once, without a wait for the headset.
+TEST_F(ReferenceSpaceOverrideTest, AReadOvertakenByFramesIsNoMissingHeadset) {
+    Track({1, 2, 3}, kIdentityQ);
+    OvertakingFrames frames{&tracker, {1, 2, 3}, kIdentityQ, 1, SequenceLatch::kReadAttempts};
+    tracker.poseStore.SetReadPause(&OvertakingFrames::Pause, &frames);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(Create(&info), XR_SUCCESS);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << "no \"Waiting\"";
+    EXPECT_EQ(pauses, 0);
+    ExpectPoseNear(FakeRuntime::Current().receivedSpaceInfo.poseInReferenceSpace, kIdentityQ,
+                   {1, -2, 3}, 0.0f);
+}
+
 struct OffsetCase {
     std::string name;
     XrQuaternionf stored;
