@@ -58,12 +58,17 @@ void MocapTracker::OnFrame(const sFrameOfMocapData* frame) {
     // Half a turn about the vertical axis takes the capture frame to the layer's.
     const XrVector3f position{-headset->x, headset->y, -headset->z};
     const XrQuaternionf orientation{-headset->qx, headset->qy, -headset->qz, headset->qw};
+    // A datagram that a newer one overtook must not take the head back to where it was.
+    const double capture = arrival - age;
+    if (!headsetCaptureOrder.Take(capture)) {
+        return;
+    }
     StorePose(position, orientation);
     lastHeadsetFrameTime.store(arrival);
     if (options.predictDisplayTime.load(std::memory_order_relaxed)) {
         // Prediction places poses by their capture times, not by when frames happened to arrive;
         // the arrival says how long the stream has been silent.
-        poseHistory.Append({arrival - age, position, orientation, arrival});
+        poseHistory.Append({capture, position, orientation, arrival});
     }
     LogLine() << "Setting HMD pos to " << position.x << ", " << position.y << ", " << position.z
               << "\n";
