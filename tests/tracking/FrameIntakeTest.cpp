@@ -249,6 +249,44 @@ TEST_F(FrameIntakeTest, HistorySamplesAreDatedByCaptureNotByArrival) {
     }
 }
 
+// A pose with a component that is not a finite number is left out, with prediction or without:
+// the stored pose, the history and the time of the newest headset frame stay as the last finite
+// frame left them, and standard output says nothing. The stream is still alive.
+TEST_F(FrameIntakeTest, APoseThatIsNotFiniteIsLeftOut) {
+    constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+    constexpr float kInfinity = std::numeric_limits<float>::infinity();
+    const struct {
+        const char* name;
+        Body body;
+    } cases[] = {
+        {"position x NaN", {7, kNaN, 2, 3, 0, 0, 0, 1}},
+        {"position z minus infinity", {7, 1, 2, -kInfinity, 0, 0, 0, 1}},
+        {"orientation y NaN", {7, 1, 2, 3, 0, kNaN, 0, 1}},
+        {"orientation w infinity", {7, 1, 2, 3, 0, 0, 0, kInfinity}},
+        {"everything NaN", {7, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN}},
+    };
+    for (const bool prediction : {false, true}) {
+        tracker_->options.predictDisplayTime = prediction;
+        Deliver(Frame({{7, 1, 2, 3, 0, 0, 0, 1}}));
+        for (const auto& c : cases) {
+            SCOPED_TRACE(testing::Message() << c.name << (prediction ? ", prediction on" : ""));
+            PoseHistory::Snapshot before;
+            ASSERT_TRUE(tracker_->poseHistory.Read(&before));
+            const double headsetFrameTime = tracker_->lastHeadsetFrameTime.load();
+            tracker_->lastFrameTime.store(1.0);
+
+            EXPECT_EQ(Deliver(Frame({c.body})), "");
+
+            ExpectPose(tracker_->ReadPose(), {-1, 2, -3}, {-0.0f, 0, -0.0f, 1});
+            PoseHistory::Snapshot after;
+            ASSERT_TRUE(tracker_->poseHistory.Read(&after));
+            EXPECT_EQ(after.count, before.count);
+            EXPECT_EQ(tracker_->lastHeadsetFrameTime.load(), headsetFrameTime);
+            EXPECT_GT(tracker_->lastFrameTime.load(), 1.0);
+        }
+    }
+}
+
 // A frame captured before the newest one taken - a datagram that a newer one overtook - must not
 // take the head back, with prediction or without. The script's latency places it: 50 ms old when
 // it arrives right after a frame of no age. That holds while the two arrive within 50 ms of each
