@@ -105,7 +105,8 @@ INSTANTIATE_TEST_SUITE_P(
         PredictionCase{"ClampedToTheHorizon", Steady(), 10.500, 10.001, 10.050},
         // Two samples are enough for a line.
         PredictionCase{"TwoSamples", History({9.996, 10.0}), 10.010, 10.001, 10.010},
-        // A gap: only the samples after it count; one alone cannot say where the head goes.
+        // A gap longer than maxGap: only the samples after it count; one alone cannot say where
+        // the head goes.
         PredictionCase{"AcrossAGapNothingIsExtrapolated", History({9.900, 9.904, 10.0}), 10.020,
                        10.001, 10.0},
         // The stream stopped: the newest pose stays where it is, however far the target.
