@@ -67,8 +67,6 @@ struct LineFit {
     }
 };
 
-// Capture differences over this many typical spacings are a gap: a missing frame or more.
-constexpr double kGapSpacings = 1.5;
 // Prediction is full while the stream has been silent for under this many spacings, and fades
 // over one more.
 constexpr double kFullSpacings = 2.0;
@@ -118,13 +116,19 @@ PoseSample PredictPose(const PoseHistory::Snapshot& history, double target, doub
     }
     const size_t newestIndex = history.count - 1;
     const PoseSample& newest = history.samples[newestIndex];
-    const double spacing = TypicalSpacing(history);
-    const double gapLimit = std::min(kGapSpacings * spacing, limits.maxGap);
+    // The fit reaches back across lost frames: were one missing frame to end the run, the head
+    // would lose its prediction for a call and regain it at the next, a jump each way. Only a
+    // silence longer than maxGap, after which older samples say little of where the head goes, or
+    // a capture clock that stepped back ends it.
     size_t first = newestIndex;
-    while (first > 0 && history.samples[first].time - history.samples[first - 1].time > 0.0 &&
-           history.samples[first].time - history.samples[first - 1].time <= gapLimit) {
+    while (first > 0) {
+        const double step = history.samples[first].time - history.samples[first - 1].time;
+        if (step <= 0.0 || step > limits.maxGap) {
+            break;
+        }
         --first;
     }
+    const double spacing = TypicalSpacing(history);
     const double weight = PredictionWeight(now - newest.arrival, spacing, limits.maxGap);
     if (first == newestIndex || weight <= 0.0) {
         return newest;

@@ -6,6 +6,7 @@
 #include "override/FirstPublished.h"
 #include "override/QuaternionMath.h"
 #include "tracking/MocapTracker.h"
+#include "tracking/NonFinitePoses.h"
 
 namespace {
 
@@ -78,8 +79,16 @@ void MocapTracker::OverrideViewPoses(XrPosef& first, XrPosef& second, const HmdP
         const float hr = HalfYaw(first.orientation);
         const XrQuaternionf mocapHalf{0.0f, std::sin(hm), 0.0f, std::cos(hm)};
         const XrQuaternionf runtimeHalfInverse{0.0f, -std::sin(hr), 0.0f, std::cos(hr)};
-        bits = PublishFirst(yawCorrectionBits, kNoYawCorrection,
-                            PackYawInverse(Multiply(mocapHalf, runtimeHalfInverse)));
+        const XrQuaternionf correction = Multiply(mocapHalf, runtimeHalfInverse);
+        // A view or pose that is not finite has no heading (an infinite one may still give a
+        // number, a wrong one), and a correction made from it would spoil every view after it:
+        // this call keeps the runtime's views, and a later one with finite views captures it.
+        if (!IsFiniteOrientation(q) || !IsFiniteOrientation(first.orientation) ||
+            !std::isfinite(correction.y) || !std::isfinite(correction.w)) {
+            LogText("Position not set\n");
+            return;
+        }
+        bits = PublishFirst(yawCorrectionBits, kNoYawCorrection, PackYawInverse(correction));
     }
     const YawCorrection yaw = UnpackYawCorrection(bits);
 

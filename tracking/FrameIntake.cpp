@@ -1,8 +1,29 @@
 #include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstdint>
+#include <string_view>
 
 #include "log/LogLine.h"
+#include "log/LogOutput.h"
 #include "platform/Platform.h"
 #include "tracking/MocapTracker.h"
+
+namespace {
+
+// For the log file alone: standard output keeps the lines it always had. Formatted on the stack,
+// as the frame thread allocates nothing.
+void LogNonFinitePoses(uint64_t count) {
+    constexpr std::string_view kHead = "Headset poses left out for values that are not finite: ";
+    constexpr std::string_view kTail = " so far\n";
+    std::array<char, kHead.size() + 20 + kTail.size()> line{};
+    char* end = std::copy(kHead.begin(), kHead.end(), line.data());
+    end = std::to_chars(end, line.data() + line.size(), count).ptr;
+    end = std::copy(kTail.begin(), kTail.end(), end);
+    WriteLogFileLine(line.data(), static_cast<size_t>(end - line.data()));
+}
+
+}  // namespace
 
 void FrameCallback(sFrameOfMocapData* frame, void* context) {
     static_cast<MocapTracker*>(context)->OnFrame(frame);
@@ -58,12 +79,25 @@ void MocapTracker::OnFrame(const sFrameOfMocapData* frame) {
     // Half a turn about the vertical axis takes the capture frame to the layer's.
     const XrVector3f position{-headset->x, headset->y, -headset->z};
     const XrQuaternionf orientation{-headset->qx, headset->qy, -headset->qz, headset->qw};
+    // A pose that is not finite would spoil the heading correction and the prediction for good.
+    if (!IsFinitePose(position, orientation)) {
+        uint64_t leftOut = 0;
+        if (nonFinitePoses.CountOne(arrival, &leftOut)) {
+            LogNonFinitePoses(leftOut);
+        }
+        return;
+    }
+    // A datagram that a newer one overtook must not take the head back to where it was.
+    const double capture = arrival - age;
+    if (!headsetCaptureOrder.Take(capture)) {
+        return;
+    }
     StorePose(position, orientation);
     lastHeadsetFrameTime.store(arrival);
     if (options.predictDisplayTime.load(std::memory_order_relaxed)) {
         // Prediction places poses by their capture times, not by when frames happened to arrive;
         // the arrival says how long the stream has been silent.
-        poseHistory.Append({arrival - age, position, orientation, arrival});
+        poseHistory.Append({capture, position, orientation, arrival});
     }
     LogLine() << "Setting HMD pos to " << position.x << ", " << position.y << ", " << position.z
               << "\n";

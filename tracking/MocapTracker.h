@@ -8,7 +8,9 @@
 #include <optional>
 #include <thread>
 
+#include "tracking/CaptureOrder.h"
 #include "tracking/LayerOptions.h"
+#include "tracking/NonFinitePoses.h"
 #include "tracking/OrvixLib.h"
 #include "tracking/PoseHistory.h"
 #include "tracking/PoseStore.h"
@@ -102,6 +104,10 @@ public:
     // Beyond the nine settings: the options in force, and what the options need of the stream.
     ActiveLayerOptions options;
     PoseHistory poseHistory;  // filled only while prediction is on
+    // What the frame intake leaves out of the pose store and the history: frames captured before
+    // the newest, and poses that are not finite (counted for the log file).
+    CaptureOrder headsetCaptureOrder;
+    NonFinitePoseCount nonFinitePoses;
     std::atomic<double> lastHeadsetFrameTime{0.0};
     ViewSpaceSet viewSpaces;  // filled only while the tracked VIEW space option is on
     // Raised once xrEndFrame has said that the runtime could not give its own views.

@@ -1,17 +1,23 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "override/PosePrediction.h"
+#include "tracking/CaptureOrder.h"
 
 namespace {
 
 constexpr double kPeriod = 1.0 / 240.0;
 constexpr double kPi = 3.14159265358979323846;
 constexpr PredictionLimits kLimits{0.050, 0.030};
+// The layer's own limits: far enough ahead that nothing here is clamped, 100 ms without frames at
+// most.
+constexpr PredictionLimits kLayerLimits{0.200, 0.100};
 
 // A head tilted up by `pitch` degrees, turned `yaw` degrees about the vertical: Yaw ⊗ Pitch,
 // written out by hand so that no quaternion code under test computes what is expected.
@@ -59,6 +65,7 @@ struct PredictionCase {
     double now;
     double expectedTime;  // the motion's time whose pose is expected
     double pitch = 0.0;   // of the moving head, degrees
+    PredictionLimits limits = kLimits;
 };
 
 void PrintTo(const PredictionCase& testCase, std::ostream* out) {
@@ -69,7 +76,7 @@ class PosePredictionTest : public testing::TestWithParam<PredictionCase> {};
 
 TEST_P(PosePredictionTest, GivesThePoseOfTheExpectedTime) {
     const PredictionCase& c = GetParam();
-    const PoseSample predicted = PredictPose(c.history, c.target, c.now, kLimits);
+    const PoseSample predicted = PredictPose(c.history, c.target, c.now, c.limits);
     const PoseSample expected = Moving(c.expectedTime, c.pitch);
     for (const float component :
          {predicted.position.x, predicted.position.y, predicted.position.z, predicted.orientation.x,
@@ -98,16 +105,20 @@ INSTANTIATE_TEST_SUITE_P(
         PredictionCase{"ClampedToTheHorizon", Steady(), 10.500, 10.001, 10.050},
         // Two samples are enough for a line.
         PredictionCase{"TwoSamples", History({9.996, 10.0}), 10.010, 10.001, 10.010},
-        // A gap: only the samples after it count; one alone cannot say where the head goes.
+        // A gap longer than maxGap: only the samples after it count; one alone cannot say where
+        // the head goes.
         PredictionCase{"AcrossAGapNothingIsExtrapolated", History({9.900, 9.904, 10.0}), 10.020,
                        10.001, 10.0},
         // The stream stopped: the newest pose stays where it is, however far the target.
         PredictionCase{"StoppedStreamKeepsTheNewest", Steady(), 10.120, 10.100, 10.0},
         PredictionCase{"OneSample", History({10.0}), 10.020, 10.001, 10.0},
-        // A gap is a missing frame or more, at any rate: here one frame of 240 Hz is missing
-        // before the newest.
-        PredictionCase{"OneMissingFrameIsAGap",
+        // A frame lost before the newest costs no prediction: the line reaches across it.
+        PredictionCase{"OneMissingFrameIsReachedAcross",
                        History({10.0 - 4 * kPeriod, 10.0 - 3 * kPeriod, 10.0 - 2 * kPeriod, 10.0}),
+                       10.020, 10.001, 10.020},
+        // Captures further apart than maxGap (30 ms here) are not reached across, however
+        // regular: a 25 Hz stream is not predicted.
+        PredictionCase{"StreamSlowerThanMaxGapIsNotPredicted", History({9.880, 9.920, 9.960, 10.0}),
                        10.020, 10.001, 10.0},
         // A repeated frame, two samples with one capture time, forms no line: the newest pose,
         // not a division by zero.
@@ -118,14 +129,22 @@ INSTANTIATE_TEST_SUITE_P(
         // later 901.8, expected (-0.004065, 0.965807, -0.258787, -0.015172): x and w are
         // -sin(0.9)·(sin 15, cos 15), y and z are cos(0.9)·(cos 15, -sin 15).
         PredictionCase{"TiltedHeadTurningAboutTheVertical", Steady(30.0), 10.020, 10.001, 10.020,
-                       30.0}),
+                       30.0},
+        // The spacing is the lower median of the gaps. Gaps of 20, 20, 40 and 40 ms: a spacing of
+        // 20 ms, so 50 ms after the newest frame the fade (full until 40 ms, over by 65 ms) has
+        // 60 % of the 70 ms to the target left: 42 ms. A spacing of 40 ms would still be full.
+        PredictionCase{"SpacingIsTheLowerMedianOfTheGaps",
+                       History({9.880, 9.920, 9.960, 9.980, 10.0}), 10.070, 10.050, 10.042, 0.0,
+                       kLayerLimits},
+        // A repeated frame adds no gap of zero to the median: the spacing stays 20 ms, and 30 ms
+        // after the newest frame prediction is full. A spacing of zero would have faded it
+        // (full until the 25 ms floor).
+        PredictionCase{"RepeatedFrameLeavesTheSpacing", History({9.980, 9.980, 10.0}), 10.050,
+                       10.030, 10.050, 0.0, kLayerLimits}),
     [](const auto& testCase) { return testCase.param.name; });
 
 // ---- How prediction follows the stream's rate and latency, and fades when frames stop ----
 
-// The layer's own limits: far enough ahead that nothing here is clamped, 100 ms without frames at
-// most.
-constexpr PredictionLimits kLayerLimits{0.200, 0.100};
 // The display time lies this far ahead of the call.
 constexpr double kDisplayAhead = 0.020;
 
@@ -212,10 +231,12 @@ TEST_P(PredictionFadeTest, FullWhileFramesComeThenFadingWithoutAJump) {
 }
 
 // At 30 Hz the spacing is 33.3 ms: full for two spacings, a fade over one, ending at 100 ms. At
-// 50 Hz (20 ms): full for 40 ms, a fade over the 25 ms floor. From 90 Hz on the floors rule.
+// 50 Hz (20 ms): full for 40 ms, a fade over the 25 ms floor. From 90 Hz on the floors rule. At
+// 20 Hz (50 ms) the fade over one spacing would end at 150 ms: maxGap moves it to 50 to 100 ms.
 // The latency changes how far ahead the prediction reaches, never when it fades.
 INSTANTIATE_TEST_SUITE_P(RatesAndLatencies, PredictionFadeTest,
-                         testing::Values(FadeCase{30, 0, 66.667, 100},
+                         testing::Values(FadeCase{20, 0, 50, 100}, FadeCase{20, 40, 50, 100},
+                                         FadeCase{30, 0, 66.667, 100},
                                          FadeCase{30, 15, 66.667, 100},
                                          FadeCase{30, 40, 66.667, 100}, FadeCase{50, 0, 40, 65},
                                          FadeCase{50, 15, 40, 65}, FadeCase{50, 40, 40, 65},
@@ -227,6 +248,86 @@ INSTANTIATE_TEST_SUITE_P(RatesAndLatencies, PredictionFadeTest,
                                     std::to_string(static_cast<int>(fadeCase.param.latencyMs)) +
                                     "msLatency";
                          });
+
+// ---- Lost and late frames cost no prediction ----
+
+struct StreamCase {
+    std::string name;
+    std::vector<int> arriving;  // frame numbers of a 240 Hz stream, in the order they arrive
+};
+
+void PrintTo(const StreamCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class PredictionAcrossLossTest : public testing::TestWithParam<StreamCase> {};
+
+// The moving, turning head's frames arrive 15 ms after their capture, or after the frame before
+// when they come late. Each is offered to the capture order and the history as the frame intake
+// offers them, and after each the views are asked for, the display 20 ms ahead. Every call, from
+// the second frame on, must give the motion's own pose at the display time: a call that fell back
+// to the newest frame, or to a frame that came late, would put the head 3.5 cm and 3 degrees back
+// (at 90 degrees per second), and the call after it would jump forward again.
+TEST_P(PredictionAcrossLossTest, EveryCallGivesThePoseAtTheDisplayTime) {
+    constexpr double kLatency = 0.015;
+    constexpr double kCallAfterArrival = 0.0005;
+    CaptureOrder order;
+    PoseHistory history;
+    double arrival = 0.0;
+    for (const int frame : GetParam().arriving) {
+        SCOPED_TRACE(testing::Message() << "after frame " << frame);
+        PoseSample sample = Moving(10.0 + frame * kPeriod);
+        arrival = std::max(sample.time + kLatency, arrival + kCallAfterArrival);
+        sample.arrival = arrival;
+        if (order.Take(sample.time)) {
+            history.Append(sample);
+        }
+        PoseHistory::Snapshot snapshot;
+        ASSERT_TRUE(history.Read(&snapshot));
+        if (snapshot.count < 2) {
+            continue;
+        }
+        const double now = arrival + kCallAfterArrival;
+        const double target = now + kDisplayAhead;
+        const PoseSample predicted = PredictPose(snapshot, target, now, kLayerLimits);
+        const PoseSample expected = Moving(target);
+        EXPECT_NEAR(predicted.position.x, expected.position.x, 1e-5);
+        EXPECT_NEAR(predicted.orientation.y, expected.orientation.y, 1e-5);
+        EXPECT_NEAR(predicted.orientation.w, expected.orientation.w, 1e-5);
+        if (HasFailure()) {
+            return;
+        }
+    }
+}
+
+std::vector<int> FramesWithout(std::initializer_list<int> lost) {
+    std::vector<int> frames;
+    for (int frame = 0; frame < 16; ++frame) {
+        if (std::find(lost.begin(), lost.end(), frame) == lost.end()) {
+            frames.push_back(frame);
+        }
+    }
+    return frames;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LostAndLateFrames, PredictionAcrossLossTest,
+    testing::Values(StreamCase{"EveryFrame", FramesWithout({})},
+                    StreamCase{"OneLost", FramesWithout({10})},
+                    StreamCase{"TwoLostInARow", FramesWithout({10, 11})},
+                    StreamCase{"LostHereAndThere", FramesWithout({3, 7, 8, 12})},
+                    // One lost frame in every two: the stream at half its rate for a while.
+                    StreamCase{"EveryOtherLost", FramesWithout({5, 7, 9, 11, 13})},
+                    StreamCase{"OneArrivesAfterTheNext",
+                               {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 10, 12, 13, 14, 15}},
+                    StreamCase{"OneArrivesThreeFramesLate",
+                               {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 12, 13, 10, 14, 15}},
+                    StreamCase{"OneArrivesTwice",
+                               {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 9, 10, 11, 12, 13, 14, 15}},
+                    StreamCase{"LostAndLate", {0, 1, 2, 3, 4, 5, 6, 8, 10, 9, 11, 12, 13, 14, 15}},
+                    // A late frame among the first two: the first line is made without it.
+                    StreamCase{"LateAtTheStart", {1, 0, 2, 3, 4, 5, 6, 7}}),
+    [](const auto& testCase) { return testCase.param.name; });
 
 TEST(PosePredictionNoiseTest, ALineThroughSeveralSamplesDampsJitter) {
     // Alternating half-millimetre noise on a still head: two-point extrapolation 20 ms ahead at

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <latch>
+#include <limits>
 #include <thread>
 #include <vector>
 
@@ -81,6 +82,49 @@ TEST_F(ViewPoseOverrideTest, WithoutAStoredPoseNothingChangesAndNothingIsCapture
     tracker.OverrideViewPoses(left, right);
     testing::internal::GetCapturedStdout();
     ExpectPoseNear(left, kYaw10, {0.22794f, 1.5f, 2.23741f});
+}
+
+// A runtime view or a stored pose that is not finite has no heading. The call keeps the
+// runtime's views and captures nothing, which would otherwise leave every later view NaN; the
+// next call with finite views captures the correction from its own heading, as a first call would.
+TEST_F(ViewPoseOverrideTest, NoCorrectionIsCapturedFromAViewOrPoseThatIsNotFinite) {
+    constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+    constexpr float kInfinity = std::numeric_limits<float>::infinity();
+    const struct {
+        const char* name;
+        XrQuaternionf runtime;
+        XrQuaternionf stored;
+    } cases[] = {
+        {"runtime view y NaN", {0, kNaN, 0, 0.9961947f}, kYaw30Q},
+        {"runtime view x NaN", {kNaN, 0.0871557f, 0, 0.9961947f}, kYaw30Q},
+        {"runtime view w infinite", {0, 0.0871557f, 0, kInfinity}, kYaw30Q},
+        {"runtime view all NaN", {kNaN, kNaN, kNaN, kNaN}, kYaw30Q},
+        {"stored orientation z NaN", kYaw10, {0, 0.2588190f, kNaN, 0.9659258f}},
+        {"stored orientation w minus infinity", kYaw10, {0, 0.2588190f, 0, -kInfinity}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        MocapTracker fresh;
+        fresh.ipd = 64;
+        fresh.StorePose({1, 1.5f, 2}, c.stored);
+        const XrPosef runtime = Pose(c.runtime, {-0.035f, 1.7f, 0});
+        XrPosef left = runtime, right = runtime;
+        testing::internal::CaptureStdout();
+        fresh.OverrideViewPoses(left, right);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "Position not set\n");
+        EXPECT_EQ(std::memcmp(&left, &runtime, sizeof(left)), 0);
+        EXPECT_EQ(std::memcmp(&right, &runtime, sizeof(right)), 0);
+        EXPECT_FALSE(fresh.CapturedYawCorrection());
+
+        fresh.StorePose({1, 1.5f, 2}, kYaw30Q);
+        left = Pose(kYaw10);
+        right = Pose(kYaw10);
+        testing::internal::CaptureStdout();
+        fresh.OverrideViewPoses(left, right);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "Position set\n");
+        ExpectPoseNear(left, kYaw10, {0.22794f, 1.5f, 2.23741f});
+        ExpectPoseNear(right, kYaw10, {0.28337f, 1.5f, 2.20541f});
+    }
 }
 
 TEST_F(ViewPoseOverrideTest, TwoThreadsCaptureOneCorrection) {
