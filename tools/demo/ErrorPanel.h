@@ -8,8 +8,8 @@
 
 namespace demo {
 
-// The height of the panel below for `seriesCount` series: the plot, its time axis, and a legend
-// line for each series.
+// The height of the panel WriteErrorPanel draws for `seriesCount` series: the plot, its time axis,
+// and a legend line for each series.
 double ErrorPanelHeight(size_t seriesCount);
 
 // A panel of the position error at display time over each run's seconds, one line per series in
