@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <ostream>
 
@@ -16,6 +18,7 @@
 #include "tests/e2e/LayerSetup.h"
 #include "tests/e2e/LoaderRun.h"
 #include "tests/e2e/OpenXrSdks.h"
+#include "tools/contact-sheet/DrawnShare.h"
 #include "tools/contact-sheet/PngImage.h"
 
 namespace {
@@ -46,15 +49,17 @@ bool SameColour(const uint8_t* a, const uint8_t* b) {
     return a[0] == b[0] && a[1] == b[1] && a[2] == b[2];
 }
 
-// Pixels of `image` whose colour is not that of its top left corner, the cleared background.
-size_t DrawnPixels(const contact_sheet::RgbImage& image) {
-    size_t drawn = 0;
-    for (uint32_t y = 0; y < image.height; ++y) {
-        for (uint32_t x = 0; x < image.width; ++x) {
-            drawn += SameColour(image.At(x, y), image.At(0, 0)) ? 0 : 1;
-        }
+using contact_sheet::DrawnPixels;
+
+// The colour most pixels of `image` have.
+contact_sheet::Colour CommonestColour(const contact_sheet::RgbImage& image) {
+    std::map<contact_sheet::Colour, size_t> counts;
+    for (size_t i = 0; i + 3 <= image.pixels.size(); i += 3) {
+        ++counts[{image.pixels[i], image.pixels[i + 1], image.pixels[i + 2]}];
     }
-    return drawn;
+    return std::max_element(counts.begin(), counts.end(),
+                            [](const auto& a, const auto& b) { return a.second < b.second; })
+        ->first;
 }
 
 size_t DifferingPixels(const contact_sheet::RgbImage& a, const contact_sheet::RgbImage& b) {
@@ -259,5 +264,39 @@ TEST_F(HelloXrThroughLoader, RenderedImagesShowTheSceneAndFollowTheHeadset) {
     EXPECT_GT(DifferingPixels(poses[0][0], poses[1][0]), 1024u * 1024u / 500);
     EXPECT_GT(DifferingPixels(poses[0][1], poses[1][1]), 1024u * 1024u / 500);
 }
+
+// What the contact sheet reports of each SDK's hello_xr frames: the background it measures against
+// is the colour the frame was cleared to, whatever that SDK clears to, and the cubes cover a small
+// share of the image.
+class HelloXrFramesOfEachSdk : public HelloXrThroughLoader,
+                               public ::testing::WithParamInterface<e2e::SdkOf> {};
+
+TEST_P(HelloXrFramesOfEachSdk, DrawnShareIsTheScenesAgainstTheClearedBackground) {
+    const e2e::OpenXrSdk& sdk = GetParam()();
+    e2e::ExpectLoaderPresent(sdk);
+    e2e::ExpectHelloXrPresent(sdk);
+    ASSERT_FALSE(HasFailure());
+    e2e::UseLoaderOf(sdk, environment_, dir_);
+    helloXr_ = sdk.helloXr;
+    environment_["TARVEX_STANDIN_CAPTURE_FRAMES"] = std::to_string(kCapturedFrame);
+    environment_["TARVEX_STANDIN_CAPTURE_DIR"] = dir_;
+    StartSimulator(kWorkedExamplePose);
+    const e2e::ChildRun run = RunHelloXr();
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const std::vector<contact_sheet::RgbImage> images = CapturedImages();
+    ASSERT_EQ(images.size(), 2u);
+    for (const contact_sheet::RgbImage& image : images) {
+        EXPECT_EQ(contact_sheet::ClearedColour(image), CommonestColour(image));
+        EXPECT_GT(contact_sheet::DrawnShare(image), 0.002);
+        EXPECT_LT(contact_sheet::DrawnShare(image), 0.05);
+    }
+    e2e::ExpectRanThroughLoaderOf(sdk, dir_);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sdks, HelloXrFramesOfEachSdk,
+                         ::testing::Values(&e2e::Debian12Sdk, &e2e::Sdk1_1_47),
+                         [](const ::testing::TestParamInfo<e2e::SdkOf>& param) {
+                             return std::string(param.param().name);
+                         });
 
 }  // namespace

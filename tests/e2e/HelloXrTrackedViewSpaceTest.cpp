@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -15,6 +16,7 @@
 #include "tests/e2e/HeldInputChild.h"
 #include "tests/e2e/LayerSetup.h"
 #include "tests/e2e/LoaderRun.h"
+#include "tools/contact-sheet/DrawnShare.h"
 #include "tools/contact-sheet/PngImage.h"
 
 namespace {
@@ -30,20 +32,17 @@ constexpr double kHelloXrTimeoutSeconds = 60.0;
 constexpr uint32_t kCentreFraction = 4;
 constexpr size_t kCubeMinimumPixels = 2000;
 
-bool SameColour(const uint8_t* a, const uint8_t* b) {
-    return a[0] == b[0] && a[1] == b[1] && a[2] == b[2];
-}
-
 // Pixels in the central square (a kCentreFraction-th of each side) whose colour is not the
-// cleared background's (the top left corner's).
+// cleared background's.
 size_t DrawnInCentre(const contact_sheet::RgbImage& image) {
+    const contact_sheet::Colour cleared = contact_sheet::ClearedColour(image);
     const uint32_t side = image.width / kCentreFraction;
     const uint32_t left = (image.width - side) / 2;
     const uint32_t top = (image.height - side) / 2;
     size_t drawn = 0;
     for (uint32_t y = top; y < top + side; ++y) {
         for (uint32_t x = left; x < left + side; ++x) {
-            drawn += SameColour(image.At(x, y), image.At(0, 0)) ? 0 : 1;
+            drawn += std::equal(cleared.begin(), cleared.end(), image.At(x, y)) ? 0 : 1;
         }
     }
     return drawn;

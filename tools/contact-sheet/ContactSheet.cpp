@@ -21,18 +21,6 @@ void Paste(RgbImage& target, const RgbImage& source, uint32_t x, uint32_t y) {
 
 }  // namespace
 
-double DrawnShare(const RgbImage& image) {
-    if (image.width == 0 || image.height == 0) {
-        return 0.0;
-    }
-    size_t drawn = 0;
-    const uint8_t* corner = image.At(0, 0);
-    for (size_t i = 0; i < image.pixels.size(); i += 3) {
-        drawn += std::equal(corner, corner + 3, &image.pixels[i]) ? 0 : 1;
-    }
-    return static_cast<double>(drawn) / (static_cast<double>(image.width) * image.height);
-}
-
 RgbImage Shrink(const RgbImage& image, uint32_t factor) {
     factor = std::max(factor, 1u);
     RgbImage small;

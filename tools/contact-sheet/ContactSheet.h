@@ -23,10 +23,6 @@ struct SheetLayout {
 // The frames in rows of `columns`, left and right eye side by side, each pair captioned.
 RgbImage ComposeSheet(const std::vector<SheetFrame>& frames, const SheetLayout& layout);
 
-// The share of the pixels of `image` whose colour differs from its top left corner (the cleared
-// background): 0 for a frame where nothing was drawn.
-double DrawnShare(const RgbImage& image);
-
 // `image` shrunk by `factor` in both directions, each pixel the mean of the block it covers.
 RgbImage Shrink(const RgbImage& image, uint32_t factor);
 

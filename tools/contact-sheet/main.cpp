@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tools/contact-sheet/ContactSheet.h"
+#include "tools/contact-sheet/DrawnShare.h"
 
 namespace {
 

@@ -13,7 +13,13 @@ namespace {
 constexpr double kLeft = 70.0;
 constexpr double kRight = 20.0;
 constexpr double kPlotTop = 40.0;
-constexpr double kPlotBottom = 80.0;  // room under the plot for the axis and the legend
+constexpr double kPlotHeight = 200.0;
+// The legend's first baseline under the plot, clear of the time axis' labels, and the lines'
+// spacing: more than the line height of the 14-pixel legend font (about 17 pixels), so lines of
+// any length cannot run into each other.
+constexpr double kLegendFirstLine = 44.0;
+constexpr double kLegendLineStep = 20.0;
+constexpr double kLegendBottomMargin = 14.0;
 constexpr size_t kMaxPointsPerSeries = 2000;
 const char* const kColours[] = {"#d62728", "#1f77b4", "#2ca02c", "#9467bd"};
 
@@ -104,10 +110,15 @@ std::vector<double> PositionErrors(const ErrorSeries& series) {
 
 }  // namespace
 
+double ErrorPanelHeight(size_t seriesCount) {
+    const size_t legendLines = std::max<size_t>(seriesCount, 1);
+    return kPlotTop + kPlotHeight + kLegendFirstLine +
+           kLegendLineStep * static_cast<double>(legendLines - 1) + kLegendBottomMargin;
+}
+
 void WriteErrorPanel(std::FILE* out, double top, double width,
                      const std::vector<ErrorSeries>& series) {
-    Axes axes{kLeft, width - kRight, top + kPlotTop, top + kErrorPanelHeight - kPlotBottom, 1.0,
-              0.1};
+    Axes axes{kLeft, width - kRight, top + kPlotTop, top + kPlotTop + kPlotHeight, 1.0, 0.1};
     for (const ErrorSeries& one : series) {
         if (!one.frames.empty()) {
             axes.maxSeconds = std::max(axes.maxSeconds, one.frames.back().seconds);
@@ -119,18 +130,17 @@ void WriteErrorPanel(std::FILE* out, double top, double width,
                  "seconds</text>\n",
                  top + 22.0);
     Grid(out, axes);
-    double legendX = 10.0;
-    const double legendY = top + kErrorPanelHeight - 22.0;
+    double legendY = axes.bottom + kLegendFirstLine;
     for (size_t i = 0; i < series.size(); ++i) {
         const char* colour = kColours[i % std::size(kColours)];
         Line(out, axes, series[i], colour);
         const std::vector<double> values = PositionErrors(series[i]);
         std::fprintf(out,
-                     "<text x=\"%.1f\" y=\"%.1f\" fill=\"%s\">%s: median %.2f mm, 99th "
+                     "<text x=\"10\" y=\"%.1f\" fill=\"%s\">%s: median %.2f mm, 99th "
                      "percentile %.2f mm</text>\n",
-                     legendX, legendY, colour, Escaped(series[i].label).c_str(),
-                     Percentile(values, 0.5), Percentile(values, 0.99));
-        legendX += width / 2.0;
+                     legendY, colour, Escaped(series[i].label).c_str(), Percentile(values, 0.5),
+                     Percentile(values, 0.99));
+        legendY += kLegendLineStep;
     }
 }
 

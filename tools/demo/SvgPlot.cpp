@@ -96,11 +96,13 @@ bool WritePlot(const std::string& file, const PlotInput& input) {
         frame.Add(1.0, 1.0);
     }
 
+    const double panelHeight =
+        input.errorSeries.empty() ? 0.0 : ErrorPanelHeight(input.errorSeries.size());
     std::fprintf(out,
                  "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.0f\" height=\"%.0f\" "
                  "font-family=\"sans-serif\" font-size=\"14\">\n"
                  "<rect width=\"100%%\" height=\"100%%\" fill=\"white\"/>\n",
-                 kSize, kSize + 60.0 + (input.errorSeries.empty() ? 0.0 : kErrorPanelHeight));
+                 kSize, kSize + 60.0 + panelHeight);
     if (!input.path.empty()) {
         std::fprintf(out,
                      "<polyline fill=\"none\" stroke=\"#1f77b4\" stroke-width=\"2\" points=\"");
