@@ -18,6 +18,7 @@
 #include <chrono>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <numbers>
@@ -429,6 +430,20 @@ protected:
                 screen_measure::MeasureEye(*image, half, half)};
     }
 
+    // Waits until the layer has given views for `frames` frames (its "Position set" line each),
+    // bounded.
+    static bool WaitForFrames(const e2e::BackgroundChild& child, size_t frames) {
+        const auto until =
+            std::chrono::steady_clock::now() + std::chrono::duration<double>(kRunTimeoutSeconds);
+        while (CountOccurrences(child.Output(), "Position set") < frames) {
+            if (std::chrono::steady_clock::now() >= until) {
+                return false;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return true;
+    }
+
     void TearDown() override {
         if (xvfb_) {
             xvfb_->Stop();
@@ -457,22 +472,27 @@ TEST_P(MonadoCompositor, ShowsTheFrameAsRenderedOnlyWithRuntimeViews) {
     environment_["DISPLAY"] = *display;
     StartSimulator({"--path", "orbit"});
 
-    std::vector<std::string> argv = {"/bin/sh", "-c", "sleep 10 | exec \"$@\"", "sh"};
+    // hello_xr renders until its standard input ends, here when the test makes the stop file.
+    const std::string stopFile = dir_ + "/hello_xr-stop";
+    std::vector<std::string> argv = {
+        "/bin/sh", "-c", "while [ ! -e \"$0\" ]; do sleep 0.1; done | exec \"$@\"", stopFile};
     for (const std::string& word :
          WithoutRealtime({TARVEX_HELLO_XR_PATH, "--graphics", "Vulkan2"})) {
         argv.push_back(word);
     }
-    const auto start = std::chrono::steady_clock::now();
     e2e::BackgroundChild helloXr(argv, environment_, dir_ + "/hello_xr-output.txt");
-    // Seconds after hello_xr's start: past its start-up, then well into the orbit.
+    // Counted in frames the layer gave views for, not in seconds: a loaded machine starts
+    // hello_xr's Vulkan on the software driver slowly. The first shot comes past its start-up,
+    // the second well into the orbit (about 4 s on at Monado's 60 frames a second).
     std::vector<std::array<screen_measure::EyeMeasure, 2>> shots;
-    for (const int seconds : {5, 9}) {
-        std::this_thread::sleep_until(start + std::chrono::seconds(seconds));
-        shots.push_back(Photograph(*display, "shot-" + std::to_string(seconds)));
+    for (const size_t frames : {60u, 300u}) {
+        ASSERT_TRUE(WaitForFrames(helloXr, frames))
+            << "hello_xr did not render " << frames << " frames through the layer:\n"
+            << helloXr.Output();
+        shots.push_back(Photograph(*display, "shot-" + std::to_string(frames)));
     }
-    // Its input ends after 10 s; it has long quit by 15.
-    std::this_thread::sleep_until(start + std::chrono::seconds(15));
-    EXPECT_EQ(helloXr.Stop(), 0) << helloXr.Output();
+    std::ofstream(stopFile).put('\n');
+    EXPECT_EQ(helloXr.WaitForExit(kRunTimeoutSeconds), 0) << helloXr.Output();
     ASSERT_NE(helloXr.Output().find("Setting HMD pos to"), std::string::npos)
         << "the layer did not run:\n"
         << helloXr.Output();
