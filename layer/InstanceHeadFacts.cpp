@@ -47,13 +47,16 @@ void LogApplicationAndRuntime(const XrInstanceCreateInfo& info,
     try {
         const XrApplicationInfo& application = info.applicationInfo;
         // Numbers by std::to_string: the application's global locale must not group their digits.
+        const std::string_view engine =
+            NameIn(application.engineName, sizeof(application.engineName));
         const std::string text =
             "application: " +
             std::string(NameIn(application.applicationName, sizeof(application.applicationName))) +
-            ' ' + std::to_string(application.applicationVersion) + ", engine: " +
-            std::string(NameIn(application.engineName, sizeof(application.engineName))) + ' ' +
-            std::to_string(application.engineVersion) + ", OpenXR " +
-            VersionText(application.apiVersion) + '\n' +
+            ' ' + std::to_string(application.applicationVersion) +
+            (engine.empty() ? std::string()
+                            : ", engine: " + std::string(engine) + ' ' +
+                                  std::to_string(application.engineVersion)) +
+            ", OpenXR " + VersionText(application.apiVersion) + '\n' +
             RuntimeLine(nextGetInstanceProcAddr, instance);
         WriteLogFileOnly(text);
     } catch (...) {

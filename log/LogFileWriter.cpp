@@ -151,15 +151,15 @@ bool LogFileWriter::DrainAtExit() {
 }
 
 void LogFileWriter::WriteClosingLine() {
-    // Per-frame lines left out after the last of their kind would otherwise go unmentioned.
+    // Thinned lines left out after the last of their kind would otherwise go unmentioned.
     char line[160];
     const uint64_t leftOut = thinning_.TakeLeftOut();
     const int size =
         leftOut == 0
             ? std::snprintf(line, sizeof(line), "log closed at process exit\n")
             : std::snprintf(line, sizeof(line),
-                            "log closed at process exit; %llu per-frame lines left out since the "
-                            "last of their kind\n",
+                            "log closed at process exit; %llu lines left out since the last of "
+                            "their kind\n",
                             static_cast<unsigned long long>(leftOut));
     if (!atLineStart_) {
         file_.Write("\n", 1);

@@ -49,19 +49,22 @@ TEST_F(LayerFixture, TheLogHeadNamesTheApplicationAndTheRuntime) {
     struct Case {
         const char* name;
         std::string applicationName;  // filled to the end when longer than the field
+        const char* engineName;       // empty: none named
         const char* failingLookup;    // null: the runtime answers
         std::string expected;
     };
     const std::string fullName(XR_MAX_APPLICATION_NAME_SIZE, 'n');
     const Case cases[] = {
-        {"the runtime answers", "probe app", nullptr,
+        {"the runtime answers", "probe app", "probe engine", nullptr,
          "application: probe app 7, engine: probe engine 3, OpenXR 1.0.34\n"
          "runtime: fake runtime 4.5.6\n"},
-        {"a name without a terminator", fullName, nullptr,
+        {"a name without a terminator", fullName, "probe engine", nullptr,
          "application: " + fullName +
              " 7, engine: probe engine 3, OpenXR 1.0.34\n"
              "runtime: fake runtime 4.5.6\n"},
-        {"a runtime that cannot tell", "probe app", "xrGetInstanceProperties",
+        {"no engine named", "probe app", "", nullptr,
+         "application: probe app 7, OpenXR 1.0.34\nruntime: fake runtime 4.5.6\n"},
+        {"a runtime that cannot tell", "probe app", "probe engine", "xrGetInstanceProperties",
          "application: probe app 7, engine: probe engine 3, OpenXR 1.0.34\n"
          "runtime: not told (xrGetInstanceProperties gave XR_ERROR_FUNCTION_UNSUPPORTED)\n"},
     };
@@ -76,7 +79,7 @@ TEST_F(LayerFixture, TheLogHeadNamesTheApplicationAndTheRuntime) {
         std::memcpy(application.applicationName, c.applicationName.data(),
                     std::min(c.applicationName.size() + 1, sizeof(application.applicationName)));
         application.applicationVersion = 7;
-        std::strcpy(application.engineName, "probe engine");
+        std::strcpy(application.engineName, c.engineName);
         application.engineVersion = 3;
         application.apiVersion = XR_MAKE_VERSION(1, 0, 34);
 

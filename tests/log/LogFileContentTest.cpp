@@ -206,8 +206,7 @@ TEST_F(LogFileContentTest, TheExitDrainEndsTheFileWithAClosingLineCountingWhatWa
                   "Waiting", "Waiting (9 like it left out since the last)",
                   "Waiting (9 like it left out since the last)", "Unable to find headset position",
                   "Position set", "a piece without its line end",
-                  "log closed at process exit; 13 per-frame lines left out since the last of their "
-                  "kind"}));
+                  "log closed at process exit; 13 lines left out since the last of their kind"}));
 }
 
 }  // namespace
