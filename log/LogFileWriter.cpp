@@ -90,8 +90,9 @@ std::string LogFileWriter::Start(const std::string& folder, const std::string& f
         head_.insert(0, firstLines);
         headSize_.store(head_.size(), std::memory_order_release);
     }
-    WriteNewHead();
-    file_.Flush();
+    // The lines logged before the file opened follow the head recorded with them, ahead of the
+    // head lines the start-up appends next, so that times do not go back down the file.
+    Drain();
     // The writer thread runs this module's code for the rest of the process.
     platform::PinOwnModule();
     thread_ = std::thread(&LogFileWriter::Run, this);

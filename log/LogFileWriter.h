@@ -51,8 +51,8 @@ public:
     int64_t HeadStartedAt(int64_t now);
 
     // The first call opens the file in the folder (or the user's state folder) with `firstLines`
-    // at its head and starts the writer thread; later calls change nothing. Returns the file's
-    // path, empty when no file could be opened.
+    // at its head, writes the head and the lines queued so far, and starts the writer thread;
+    // later calls change nothing. Returns the file's path, empty when no file could be opened.
     std::string Start(const std::string& folder, const std::string& firstLines);
 
     // Writes what is queued now, unless another drain is running (the writer thread, or one

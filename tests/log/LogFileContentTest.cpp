@@ -134,6 +134,22 @@ TEST_F(LogFileContentTest, EachLineCarriesTheTimeItWasLoggedOnce) {
         << stamp;
 }
 
+// Lines logged before the file opens (at instance creation) come right after the head recorded by
+// then, before the head lines the start-up appends once the file is open: times never go back.
+TEST_F(LogFileContentTest, LinesLoggedBeforeTheFileOpensPrecedeLaterHeadLines) {
+    LogFileWriter writer;
+    const int64_t created = platform::CoarseWallClockNanoseconds() - 2 * kSecond;
+    writer.Push("Options ignored: a problem\n", 27, created);
+    ASSERT_FALSE(writer.Start(folder.string(), "first line\n").empty());
+    writer.AppendHead("configuration file: /somewhere/TarvexOpenXRConfig.ini\n");
+    const std::string text = DrainUntilTheFileHolds(writer, "configuration file");
+    EXPECT_TRUE(
+        std::regex_match(text, std::regex("first line\n" + TimeText(created) +
+                                          " Options ignored: a problem\n"
+                                          "[0-9-]{10} [0-9:.]{12} configuration file: [^\n]*\n")))
+        << text;
+}
+
 // Frames every 10 ms for 2.5 s of simulated time, each with the view hook's and the frame
 // intake's per-frame lines and one ordinary line.
 TEST_F(LogFileContentTest, PerFrameLinesReachTheFileOnceASecondWithTheCountLeftOut) {
