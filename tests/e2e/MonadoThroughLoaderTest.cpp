@@ -430,11 +430,19 @@ protected:
                 screen_measure::MeasureEye(*image, half, half)};
     }
 
-    // Waits until the layer has given views for `frames` frames (its "Position set" line each),
-    // until `until` at the latest.
-    static bool WaitForFrames(const e2e::BackgroundChild& child, size_t frames,
-                              std::chrono::steady_clock::time_point until) {
-        while (CountOccurrences(child.Output(), "Position set") < frames) {
+    // Waits until the layer has given views for `frames` frames (its "Position set" line each)
+    // and the simulator's path has reached `pathSeconds`, until `until` at the latest.
+    bool WaitForFramesAndPath(const e2e::BackgroundChild& child, size_t frames, double pathSeconds,
+                              std::chrono::steady_clock::time_point until) const {
+        // The simulator's path time is on the monotonic clock, as steady_clock's is here.
+        const auto pathNow = [this] {
+            return std::chrono::duration<double>(
+                       std::chrono::steady_clock::now().time_since_epoch())
+                       .count() -
+                   pathStart_;
+        };
+        while (CountOccurrences(child.Output(), "Position set") < frames ||
+               pathNow() < pathSeconds) {
             if (std::chrono::steady_clock::now() >= until) {
                 return false;
             }
@@ -482,15 +490,21 @@ TEST_P(MonadoCompositor, ShowsTheFrameAsRenderedOnlyWithRuntimeViews) {
     e2e::BackgroundChild helloXr(argv, environment_, dir_ + "/hello_xr-output.txt");
     const auto until = std::chrono::steady_clock::now() +
                        std::chrono::seconds(static_cast<int>(kRunTimeoutSeconds));
-    // Counted in frames the layer gave views for, not in seconds: a loaded machine starts
-    // hello_xr's Vulkan on the software driver slowly. The first shot comes past its start-up,
-    // the second well into the orbit (about 4 s on at Monado's 60 frames a second).
+    // Taken when hello_xr has rendered, not after set seconds of its own: a loaded machine starts
+    // its Vulkan on the software driver slowly. The first shot comes past its start-up (60 frames
+    // through the layer), the second well into the orbit (its path at 9 s, where without the
+    // option the compositor has long turned the frame out of the window; 300 frames).
+    struct Shot {
+        size_t frames;
+        double pathSeconds;
+    };
     std::vector<std::array<screen_measure::EyeMeasure, 2>> shots;
-    for (const size_t frames : {60u, 300u}) {
-        ASSERT_TRUE(WaitForFrames(helloXr, frames, until))
-            << "hello_xr did not render " << frames << " frames through the layer:\n"
+    for (const Shot shot : {Shot{60, 0.0}, Shot{300, 9.0}}) {
+        ASSERT_TRUE(WaitForFramesAndPath(helloXr, shot.frames, shot.pathSeconds, until))
+            << "hello_xr did not render " << shot.frames << " frames through the layer by "
+            << shot.pathSeconds << " s of the path:\n"
             << helloXr.Output();
-        shots.push_back(Photograph(*display, "shot-" + std::to_string(frames)));
+        shots.push_back(Photograph(*display, "shot-" + std::to_string(shot.frames)));
     }
     std::ofstream(stopFile).put('\n');
     EXPECT_EQ(helloXr.WaitForExit(30.0), 0) << helloXr.Output();
