@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "layer/ExceptionGuard.h"
+#include "layer/InstanceHeadFacts.h"
 #include "layer/LayerConstants.h"
 #include "layer/OpenXRLayer.h"
 #include "layer/OptionalInstanceCreation.h"
@@ -137,6 +138,7 @@ XrResult XRAPI_CALL LayerXrCreateApiLayerInstance(const XrInstanceCreateInfo* in
             DestroyAbandonedInstance(nextInfo.nextGetInstanceProcAddr, created);
             throw;
         }
+        LogApplicationAndRuntime(applicationCreateInfo, nextInfo.nextGetInstanceProcAddr, created);
         *instance = created;
         return result;
     });

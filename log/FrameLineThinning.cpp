@@ -7,7 +7,7 @@ namespace {
 
 // Whole lines, or the leading text of lines that go on with numbers.
 constexpr std::string_view kLeads[FrameLineThinning::kKinds] = {
-    "Position set\n", "Position not set\n", "Setting HMD pos to "};
+    "Position set\n", "Position not set\n", "Setting HMD pos to ", "Waiting\n"};
 
 }  // namespace
 
@@ -34,4 +34,12 @@ bool FrameLineThinning::Admit(int kind, int64_t wallNanoseconds, uint64_t* leftO
     }
     state.leftOut.fetch_add(1, std::memory_order_relaxed);
     return false;
+}
+
+uint64_t FrameLineThinning::TakeLeftOut() noexcept {
+    uint64_t total = 0;
+    for (Kind& kind : kinds_) {
+        total += kind.leftOut.exchange(0, std::memory_order_relaxed);
+    }
+    return total;
 }

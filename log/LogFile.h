@@ -6,10 +6,11 @@
 #include <utility>
 
 // The log file on disk, in the folder asked for, or in the user's own state folder when that one
-// cannot be written (see LogFolderCandidates); a link at its path is never followed. Its name is
-// tarvex_tracking.log for the one process that holds the lock on that file; another process that
-// logs into the same folder at the same time writes tarvex_tracking.<process id>.log instead, so
-// that each file has one writer that knows its size.
+// cannot be written (see LogFolderCandidates); a link at its path is never followed, and only a
+// regular file is written (see platform::OpenFileForAppend). Its name is tarvex_tracking.log for
+// the one process that holds the lock on that file; another process that logs into the same
+// folder at the same time writes tarvex_tracking.<process id>.log instead, so that each file has
+// one writer that knows its size.
 //
 // It stays below a size cap: when the next write would pass it, the file is renamed to its name
 // with ".1" added (replacing an older one) and a new file starts, so a long session keeps its most

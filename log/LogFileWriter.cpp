@@ -50,8 +50,9 @@ void LogFileWriter::Push(const char* data, size_t size, int64_t wallNanoseconds)
 }
 
 void LogFileWriter::AppendHead(const std::string& lines) {
+    const int64_t at = platform::CoarseWallClockNanoseconds();
     char now[32];
-    platform::FormatLocalTime(platform::CoarseWallClockNanoseconds(), now);
+    platform::FormatLocalTime(at, now);
     std::string stamped;
     for (size_t start = 0; start < lines.size();) {
         const size_t end = lines.find('\n', start);
@@ -60,12 +61,20 @@ void LogFileWriter::AppendHead(const std::string& lines) {
         start = next;
     }
     const std::lock_guard<std::mutex> lock(headMutex_);
+    if (headStartedAt_ == 0) {
+        headStartedAt_ = at;
+    }
     if (head_.size() + stamped.size() > kHeadCapBytes) {
         queue_.Push(stamped.data(), stamped.size());
         return;
     }
     head_ += stamped;
     headSize_.store(head_.size(), std::memory_order_release);
+}
+
+int64_t LogFileWriter::HeadStartedAt(int64_t now) {
+    const std::lock_guard<std::mutex> lock(headMutex_);
+    return headStartedAt_ != 0 && headStartedAt_ < now ? headStartedAt_ : now;
 }
 
 std::string LogFileWriter::Start(const std::string& folder, const std::string& firstLines) {
@@ -81,8 +90,9 @@ std::string LogFileWriter::Start(const std::string& folder, const std::string& f
         head_.insert(0, firstLines);
         headSize_.store(head_.size(), std::memory_order_release);
     }
-    WriteNewHead();
-    file_.Flush();
+    // The lines logged before the file opened follow the head recorded with them, ahead of the
+    // head lines the start-up appends next, so that times do not go back down the file.
+    Drain();
     // The writer thread runs this module's code for the rest of the process.
     platform::PinOwnModule();
     thread_ = std::thread(&LogFileWriter::Run, this);
@@ -90,6 +100,10 @@ std::string LogFileWriter::Start(const std::string& folder, const std::string& f
 }
 
 bool LogFileWriter::Drain() {
+    return DrainOnce(false);
+}
+
+bool LogFileWriter::DrainOnce(bool closing) {
     bool expected = false;
     if (!draining_.compare_exchange_strong(expected, true, std::memory_order_acquire)) {
         return false;
@@ -112,6 +126,10 @@ bool LogFileWriter::Drain() {
             WritePiece(line, static_cast<size_t>(size), {});
             wrote = true;
         }
+        if (closing) {
+            WriteClosingLine();
+            wrote = true;
+        }
         if (wrote) {
             file_.Flush();
         }
@@ -124,13 +142,31 @@ bool LogFileWriter::DrainAtExit() {
     // The writer thread may be in the middle of a drain, which exit would cut short. It is left
     // running: a drain it starts after this one has only lines queued later.
     const auto until = std::chrono::steady_clock::now() + kExitWait;
-    while (!Drain()) {
+    while (!DrainOnce(true)) {
         if (std::chrono::steady_clock::now() >= until) {
             return false;
         }
         std::this_thread::sleep_for(kExitPoll);
     }
     return true;
+}
+
+void LogFileWriter::WriteClosingLine() {
+    // Thinned lines left out after the last of their kind would otherwise go unmentioned.
+    char line[160];
+    const uint64_t leftOut = thinning_.TakeLeftOut();
+    const int size =
+        leftOut == 0
+            ? std::snprintf(line, sizeof(line), "log closed at process exit\n")
+            : std::snprintf(line, sizeof(line),
+                            "log closed at process exit; %llu lines left out since the last of "
+                            "their kind\n",
+                            static_cast<unsigned long long>(leftOut));
+    if (!atLineStart_) {
+        file_.Write("\n", 1);
+        atLineStart_ = true;
+    }
+    WritePiece(line, static_cast<size_t>(size), {platform::CoarseWallClockNanoseconds(), 0});
 }
 
 void LogFileWriter::WriteNewHead() {

@@ -46,9 +46,13 @@ public:
     // head holds so far, and at the top of every later file. Not for the frame threads.
     void AppendHead(const std::string& lines);
 
+    // When the first head line appended so far was stamped, or `now` when none was or when that is
+    // earlier: the time for a line that goes above them all.
+    int64_t HeadStartedAt(int64_t now);
+
     // The first call opens the file in the folder (or the user's state folder) with `firstLines`
-    // at its head and starts the writer thread; later calls change nothing. Returns the file's
-    // path, empty when no file could be opened.
+    // at its head, writes the head and the lines queued so far, and starts the writer thread;
+    // later calls change nothing. Returns the file's path, empty when no file could be opened.
     std::string Start(const std::string& folder, const std::string& firstLines);
 
     // Writes what is queued now, unless another drain is running (the writer thread, or one
@@ -56,12 +60,15 @@ public:
     bool Drain();
 
     // For the process's exit, which ends the writer thread wherever it is: waits up to a second
-    // for a drain that thread is running, then writes what is left. False when the wait ran out
-    // (a writer thread ended in the middle of a drain never finishes it).
+    // for a drain that thread is running, then writes what is left and a closing line. False when
+    // the wait ran out (a writer thread ended in the middle of a drain never finishes it).
     bool DrainAtExit();
 
 private:
     void Run();
+    // Drain, with the closing line after the last lines when `closing`.
+    bool DrainOnce(bool closing);
+    void WriteClosingLine();
     // Writer side, under draining_: the head's new lines, then one queued piece.
     void WriteNewHead();
     void WritePiece(const char* data, size_t size, const LineStamp& stamp);
@@ -76,6 +83,7 @@ private:
 
     std::mutex headMutex_;  // the start-up's appends against the writer's copy
     std::string head_;
+    int64_t headStartedAt_ = 0;  // 0 until the first append
     std::atomic<size_t> headSize_{0};
     size_t headWritten_ = 0;   // writer side
     bool atLineStart_ = true;  // writer side

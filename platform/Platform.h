@@ -41,8 +41,8 @@ bool PinOwnModule();
 // Opens a file for appending, creating it when missing and never truncating it. Other processes
 // may read it, append to it and rename it while it is open, and programs this process starts do
 // not inherit it. A link at the path is never followed, and only a file of this user's is taken:
-// a regular file (or a named pipe someone reads the lines from) on Linux, a file that is no
-// reparse point on Windows. Null when it cannot be opened.
+// a regular file on Linux, a file on disk that is no reparse point on Windows: never a named pipe
+// or a device, which could stall the writes. Null when it cannot be opened.
 std::FILE* OpenFileForAppend(const std::string& path);
 
 // Takes an exclusive lock on the open file without waiting: advisory, so that it binds only those

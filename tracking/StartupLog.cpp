@@ -18,8 +18,11 @@ void LogStartupBegins(const std::optional<std::string>& configPath) {
     }
     LogFileWriter& writer = LogFileWriter::Instance();
     if (!writer.Started()) {
+        // The head lines recorded before the file opened (the options, the application) follow
+        // this one: it takes the earliest time, so that times never go back down the file.
         char now[32];
-        platform::FormatLocalTime(platform::CoarseWallClockNanoseconds(), now);
+        platform::FormatLocalTime(writer.HeadStartedAt(platform::CoarseWallClockNanoseconds()),
+                                  now);
         std::ostringstream head;
         head << now << " tarvex_tracking " << kTarvexVersion << " (" << kTarvexFlavour << ")"
              << ", XR_APILAYER_TARVEX_tracking_override: log of process " << platform::ProcessId()

@@ -9,15 +9,20 @@ namespace platform {
 
 std::FILE* OpenFileForAppend(const std::string& path) {
     // In a folder others can write, a link planted at the path must not take the lines elsewhere,
-    // nor a file of someone else's take them at all.
+    // nor a file of someone else's take them at all. Only a regular file is taken: a named pipe
+    // would stall the open or a write until someone reads it, and raise SIGPIPE once its reader
+    // goes, and a device is no log. Opened without waiting so that such a thing is never waited
+    // on before it is refused.
     const int descriptor =
-        open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+        open(path.c_str(),
+             O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0666);
     if (descriptor < 0) {
         return nullptr;
     }
     struct stat opened {};
-    if (fstat(descriptor, &opened) != 0 || opened.st_uid != geteuid() ||
-        !(S_ISREG(opened.st_mode) || S_ISFIFO(opened.st_mode))) {
+    const int flags = fcntl(descriptor, F_GETFL);
+    if (fstat(descriptor, &opened) != 0 || opened.st_uid != geteuid() || !S_ISREG(opened.st_mode) ||
+        flags < 0 || fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) != 0) {
         close(descriptor);
         return nullptr;
     }

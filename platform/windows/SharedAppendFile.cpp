@@ -18,7 +18,8 @@ HANDLE HandleOf(std::FILE* file) {
 
 std::FILE* OpenFileForAppend(const std::string& path) {
     // Sharing deletion is what lets the file be renamed while it is open. A link or junction at
-    // the path is opened as itself, and then refused, rather than followed.
+    // the path is opened as itself, and then refused, rather than followed; so is anything but a
+    // file on disk (a named pipe, a device), whose writes could stall.
     HANDLE handle =
         CreateFileA(path.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, kShareAll, nullptr,
                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
@@ -26,7 +27,7 @@ std::FILE* OpenFileForAppend(const std::string& path) {
         return nullptr;
     }
     BY_HANDLE_FILE_INFORMATION opened{};
-    if (GetFileInformationByHandle(handle, &opened) == 0 ||
+    if (GetFileType(handle) != FILE_TYPE_DISK || GetFileInformationByHandle(handle, &opened) == 0 ||
         (opened.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) !=
             0) {
         CloseHandle(handle);

@@ -128,6 +128,21 @@ int BackgroundChild::Stop() {
     return exitCode_;
 }
 
+int BackgroundChild::WaitForExit(double timeoutSeconds) {
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
+    int status = 0;
+    while (pid_ > 0 && std::chrono::steady_clock::now() < deadline) {
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            pid_ = -1;
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+    return Stop();
+}
+
 std::string BackgroundChild::Output() const {
     return ReadFile(outputFile_);
 }

@@ -37,6 +37,9 @@ public:
     std::optional<std::string> WaitForLine(const std::string& prefix, double timeoutSeconds);
     // Stops the child and returns its exit code (-1 when it had to be killed).
     int Stop();
+    // Waits until the child ends by itself and returns its exit code; stops it as Stop does when
+    // the time runs out first.
+    int WaitForExit(double timeoutSeconds);
     std::string Output() const;
 
 private:

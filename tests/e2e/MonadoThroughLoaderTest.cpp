@@ -18,6 +18,7 @@
 #include <chrono>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <numbers>
@@ -429,6 +430,27 @@ protected:
                 screen_measure::MeasureEye(*image, half, half)};
     }
 
+    // Waits until the layer has given views for `frames` frames (its "Position set" line each)
+    // and the simulator's path has reached `pathSeconds`, until `until` at the latest.
+    bool WaitForFramesAndPath(const e2e::BackgroundChild& child, size_t frames, double pathSeconds,
+                              std::chrono::steady_clock::time_point until) const {
+        // The simulator's path time is on the monotonic clock, as steady_clock's is here.
+        const auto pathNow = [this] {
+            return std::chrono::duration<double>(
+                       std::chrono::steady_clock::now().time_since_epoch())
+                       .count() -
+                   pathStart_;
+        };
+        while (CountOccurrences(child.Output(), "Position set") < frames ||
+               pathNow() < pathSeconds) {
+            if (std::chrono::steady_clock::now() >= until) {
+                return false;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return true;
+    }
+
     void TearDown() override {
         if (xvfb_) {
             xvfb_->Stop();
@@ -457,22 +479,35 @@ TEST_P(MonadoCompositor, ShowsTheFrameAsRenderedOnlyWithRuntimeViews) {
     environment_["DISPLAY"] = *display;
     StartSimulator({"--path", "orbit"});
 
-    std::vector<std::string> argv = {"/bin/sh", "-c", "sleep 10 | exec \"$@\"", "sh"};
+    // hello_xr renders until its standard input ends, here when the test makes the stop file.
+    const std::string stopFile = dir_ + "/hello_xr-stop";
+    std::vector<std::string> argv = {
+        "/bin/sh", "-c", "while [ ! -e \"$0\" ]; do sleep 0.1; done | exec \"$@\"", stopFile};
     for (const std::string& word :
          WithoutRealtime({TARVEX_HELLO_XR_PATH, "--graphics", "Vulkan2"})) {
         argv.push_back(word);
     }
-    const auto start = std::chrono::steady_clock::now();
     e2e::BackgroundChild helloXr(argv, environment_, dir_ + "/hello_xr-output.txt");
-    // Seconds after hello_xr's start: past its start-up, then well into the orbit.
+    const auto until = std::chrono::steady_clock::now() +
+                       std::chrono::seconds(static_cast<int>(kRunTimeoutSeconds));
+    // Taken when hello_xr has rendered, not after set seconds of its own: a loaded machine starts
+    // its Vulkan on the software driver slowly. The first shot comes past its start-up (60 frames
+    // through the layer), the second well into the orbit (its path at 9 s, where without the
+    // option the compositor has long turned the frame out of the window; 300 frames).
+    struct Shot {
+        size_t frames;
+        double pathSeconds;
+    };
     std::vector<std::array<screen_measure::EyeMeasure, 2>> shots;
-    for (const int seconds : {5, 9}) {
-        std::this_thread::sleep_until(start + std::chrono::seconds(seconds));
-        shots.push_back(Photograph(*display, "shot-" + std::to_string(seconds)));
+    for (const Shot shot : {Shot{60, 0.0}, Shot{300, 9.0}}) {
+        ASSERT_TRUE(WaitForFramesAndPath(helloXr, shot.frames, shot.pathSeconds, until))
+            << "hello_xr did not render " << shot.frames << " frames through the layer by "
+            << shot.pathSeconds << " s of the path:\n"
+            << helloXr.Output();
+        shots.push_back(Photograph(*display, "shot-" + std::to_string(shot.frames)));
     }
-    // Its input ends after 10 s; it has long quit by 15.
-    std::this_thread::sleep_until(start + std::chrono::seconds(15));
-    EXPECT_EQ(helloXr.Stop(), 0) << helloXr.Output();
+    std::ofstream(stopFile).put('\n');
+    EXPECT_EQ(helloXr.WaitForExit(30.0), 0) << helloXr.Output();
     ASSERT_NE(helloXr.Output().find("Setting HMD pos to"), std::string::npos)
         << "the layer did not run:\n"
         << helloXr.Output();

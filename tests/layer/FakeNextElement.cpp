@@ -63,6 +63,14 @@ XrResult XRAPI_CALL FakeLocateSpaces(XrSession, const XrSpacesLocateInfo* info,
 constexpr char kLocateSpaces[] = "xrLocateSpaces";
 constexpr char kLocateSpacesKHR[] = "xrLocateSpacesKHR";
 
+XrResult XRAPI_CALL FakeGetInstanceProperties(XrInstance, XrInstanceProperties* properties) {
+    const FakeNextElement& fake = FakeNextElement::Current();
+    properties->runtimeVersion = fake.runtimeVersion;
+    std::strncpy(properties->runtimeName, fake.runtimeName.c_str(),
+                 sizeof(properties->runtimeName) - 1);
+    return XR_SUCCESS;
+}
+
 XrResult XRAPI_CALL FakeOtherFunction() {
     return XR_SUCCESS;
 }
@@ -103,6 +111,8 @@ XrResult XRAPI_CALL FakeGetInstanceProcAddr(XrInstance, const char* name,
         *function = reinterpret_cast<PFN_xrVoidFunction>(&FakeLocateSpaces<kLocateSpaces>);
     } else if (std::strcmp(name, kLocateSpacesKHR) == 0) {
         *function = reinterpret_cast<PFN_xrVoidFunction>(&FakeLocateSpaces<kLocateSpacesKHR>);
+    } else if (std::strcmp(name, "xrGetInstanceProperties") == 0) {
+        *function = reinterpret_cast<PFN_xrVoidFunction>(&FakeGetInstanceProperties);
     } else if (std::strcmp(name, "xrDestroyInstance") == 0) {
         *function = reinterpret_cast<PFN_xrVoidFunction>(&FakeDestroyInstance);
     } else if (std::strcmp(name, "xrEndFrame") == 0) {

@@ -19,7 +19,9 @@ struct FakeNextElement {
     int throwingLookups = 0;                        // the next this many lookups throw
     XrResult destroyResult = XR_SUCCESS;
     XrResult endFrameResult = XR_SUCCESS;
-    int tag = 1;  // tells two fake elements apart
+    int tag = 1;                               // tells two fake elements apart
+    std::string runtimeName = "fake runtime";  // what xrGetInstanceProperties tells
+    XrVersion runtimeVersion = XR_MAKE_VERSION(4, 5, 6);
 
     int createCalls = 0;
     XrApiLayerCreateInfo receivedCreateInfo{};

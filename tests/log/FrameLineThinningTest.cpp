@@ -17,7 +17,8 @@ TEST(FrameLineThinningTest, KnowsThePerFrameLinesByTheirLeadingText) {
         {"Setting HMD pos to ", true},
         {"Position set", false},  // a piece without its line end is not that line
         {"Position settled\n", false},
-        {"Waiting\n", false},
+        {"Waiting\n", true},
+        {"Waiting", false},
         {"Unable to find headset position\n", false},
         {"Setting HMD", false},
         {"", false},

@@ -134,6 +134,22 @@ TEST_F(LogFileContentTest, EachLineCarriesTheTimeItWasLoggedOnce) {
         << stamp;
 }
 
+// Lines logged before the file opens (at instance creation) come right after the head recorded by
+// then, before the head lines the start-up appends once the file is open: times never go back.
+TEST_F(LogFileContentTest, LinesLoggedBeforeTheFileOpensPrecedeLaterHeadLines) {
+    LogFileWriter writer;
+    const int64_t created = platform::CoarseWallClockNanoseconds() - 2 * kSecond;
+    writer.Push("Options ignored: a problem\n", 27, created);
+    ASSERT_FALSE(writer.Start(folder.string(), "first line\n").empty());
+    writer.AppendHead("configuration file: /somewhere/TarvexOpenXRConfig.ini\n");
+    const std::string text = DrainUntilTheFileHolds(writer, "configuration file");
+    EXPECT_TRUE(
+        std::regex_match(text, std::regex("first line\n" + TimeText(created) +
+                                          " Options ignored: a problem\n"
+                                          "[0-9-]{10} [0-9:.]{12} configuration file: [^\n]*\n")))
+        << text;
+}
+
 // Frames every 10 ms for 2.5 s of simulated time, each with the view hook's and the frame
 // intake's per-frame lines and one ordinary line.
 TEST_F(LogFileContentTest, PerFrameLinesReachTheFileOnceASecondWithTheCountLeftOut) {
@@ -179,6 +195,34 @@ TEST_F(LogFileContentTest, PerFrameLinesReachTheFileOnceASecondWithTheCountLeftO
                           "Setting HMD pos to 0, 1.5, 0",
                           "Setting HMD pos to 100, 1.5, 0 (99 like it left out since the last)",
                           "Setting HMD pos to 200, 1.5, 0 (99 like it left out since the last)"}));
+}
+
+// The reference space's "Waiting" every tenth of a second while no pose comes is thinned like the
+// per-frame lines; at exit a closing line counts what was left out since the last of each kind.
+TEST_F(LogFileContentTest, TheExitDrainEndsTheFileWithAClosingLineCountingWhatWasLeftOut) {
+    LogFileWriter writer;
+    ASSERT_FALSE(writer.Start(folder.string(), "").empty());
+    const int64_t start = platform::CoarseWallClockNanoseconds();
+    for (int i = 0; i < 30; ++i) {  // three seconds of waiting
+        writer.Push("Waiting\n", 8, start + i * (kSecond / 10));
+    }
+    writer.Push("Unable to find headset position\n", 32, start + 3 * kSecond);
+    for (int i = 0; i < 5; ++i) {
+        writer.Push("Position set\n", 13, start + 3 * kSecond);
+    }
+    writer.Push("a piece without its line end", 28, start + 3 * kSecond);
+    ASSERT_TRUE(writer.DrainAtExit());
+
+    std::vector<std::string> bodies;
+    for (const std::string& line : Lines(ReadFile(logPath))) {
+        bodies.push_back(line.substr(24));  // after the time
+    }
+    EXPECT_EQ(bodies,
+              (std::vector<std::string>{
+                  "Waiting", "Waiting (9 like it left out since the last)",
+                  "Waiting (9 like it left out since the last)", "Unable to find headset position",
+                  "Position set", "a piece without its line end",
+                  "log closed at process exit; 13 lines left out since the last of their kind"}));
 }
 
 }  // namespace

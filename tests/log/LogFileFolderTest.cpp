@@ -11,9 +11,14 @@
 #include <vector>
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <pwd.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <future>
 #endif
 
 #include "TestSupport.h"
@@ -113,6 +118,91 @@ TEST_F(LogFileFolderTest, NeitherALinkNorAnotherUsersFileIsWrittenThrough) {
         ASSERT_EQ(chown(foreign.c_str(), 65534, 65534), 0);
         EXPECT_EQ(platform::OpenFileForAppend(foreign.string()), nullptr);
         EXPECT_EQ(ReadFile(foreign), "theirs\n");
+    }
+}
+
+struct PipeOutcome {
+    bool opened = false;
+    std::string path;
+    bool raisedBrokenPipe = false;
+};
+
+// Opens the log file in `folder` and writes a line, closes `reader` (when there is one) and writes
+// another, on a thread of its own that holds SIGPIPE pending instead of ending the process.
+PipeOutcome OpenAndWriteWhileTheReaderGoes(const std::filesystem::path& folder, int reader) {
+    sigset_t brokenPipe;
+    sigemptyset(&brokenPipe);
+    sigaddset(&brokenPipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &brokenPipe, nullptr);
+    PipeOutcome outcome;
+    {
+        LogFile file(1024);
+        outcome.opened = file.Open(folder.string());
+        outcome.path = file.Path();
+        file.Write("before the reader goes\n", 23);
+        file.Flush();
+        if (reader >= 0) {
+            close(reader);
+        }
+        file.Write("after the reader went\n", 22);
+        file.Flush();
+    }
+    sigset_t pending;
+    sigpending(&pending);
+    outcome.raisedBrokenPipe = sigismember(&pending, SIGPIPE) == 1;
+    if (outcome.raisedBrokenPipe) {
+        int taken = 0;
+        sigwait(&brokenPipe, &taken);  // pending: returns at once
+    }
+    return outcome;
+}
+
+// A named pipe at the log file's path would hold the first write (or the open) until someone
+// reads it, and its reader's going would end the application with SIGPIPE: it is never taken.
+TEST_F(LogFileFolderTest, ANamedPipeAtThePathIsNeitherWaitedOnNorWrittenTo) {
+    const std::filesystem::path stateHome = folder / "state";
+    const ScopedVariable state("XDG_STATE_HOME", stateHome.string());
+    const std::string ownName = "tarvex_tracking." + std::to_string(platform::ProcessId()) + ".log";
+    struct Case {
+        const char* name;
+        bool pipeAtOwnName;
+        bool reader;
+        std::filesystem::path expected;
+    };
+    const Case cases[] = {
+        {"no reader: this process's own name instead", false, false, folder / "a" / ownName},
+        {"a reader that goes away", false, true, folder / "b" / ownName},
+        {"pipes at both names: the user's state folder", true, false,
+         stateHome / "tarvex" / LogFile::kFileName},
+    };
+    const char* subfolders[] = {"a", "b", "c"};
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.name);
+        const std::filesystem::path logFolder = folder / subfolders[i];
+        std::filesystem::create_directory(logFolder);
+        const std::string pipePath = (logFolder / LogFile::kFileName).string();
+        ASSERT_EQ(mkfifo(pipePath.c_str(), 0600), 0);
+        if (c.pipeAtOwnName) {
+            ASSERT_EQ(mkfifo((logFolder / ownName).c_str(), 0600), 0);
+        }
+        const int reader = c.reader ? open(pipePath.c_str(), O_RDONLY | O_NONBLOCK) : -1;
+        ASSERT_EQ(reader >= 0, c.reader);
+
+        auto outcome =
+            std::async(std::launch::async, OpenAndWriteWhileTheReaderGoes, logFolder, reader);
+        if (outcome.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            ADD_FAILURE() << "the log file waited for a reader of the named pipe";
+            // Readers release the waiting opens, so that the test can end.
+            for (const auto& entry : std::filesystem::directory_iterator(logFolder)) {
+                close(open(entry.path().c_str(), O_RDONLY | O_NONBLOCK));
+            }
+        }
+        const PipeOutcome got = outcome.get();
+        EXPECT_TRUE(got.opened);
+        EXPECT_EQ(got.path, c.expected.string());
+        EXPECT_FALSE(got.raisedBrokenPipe);
+        EXPECT_EQ(ReadFile(c.expected), "before the reader goes\nafter the reader went\n");
     }
 }
 

@@ -109,6 +109,27 @@ TEST_F(LogFileTest, TwoWritersInOneFolderEachKeepEveryLine) {
     ExpectBothWritersKeptEveryLine();
 }
 
+// A file opened afresh counts its cap from its own start, not past the head of the file before.
+TEST_F(LogFileTest, AReopenedFileRotatesAtItsOwnCap) {
+    LogFile file(kCap);
+    ASSERT_TRUE(file.Open(folder.string()));
+    file.SetHead(std::string(3 * kCap, 'h') + '\n');
+    for (int i = 0; i < kLines; ++i) {
+        WriteLine(file, 'A', i);  // past the cap: a new file with the long head
+    }
+    ASSERT_TRUE(std::filesystem::is_regular_file(logPath.string() + ".1"));
+
+    const std::filesystem::path elsewhere = folder / "elsewhere";
+    std::filesystem::create_directory(elsewhere);
+    ASSERT_TRUE(file.Open(elsewhere.string()));
+    ASSERT_EQ(file.Path(), (elsewhere / LogFile::kFileName).string());
+    for (int i = 0; i < kLines; ++i) {
+        WriteLine(file, 'B', i);
+    }
+    EXPECT_TRUE(std::filesystem::is_regular_file(file.Path() + ".1"))
+        << "80 lines of 24 bytes passed the cap of 1000 without a rotation";
+}
+
 #ifndef _WIN32
 TEST_F(LogFileTest, TwoProcessesInOneFolderEachKeepEveryLine) {
     LogFile first(kCap);

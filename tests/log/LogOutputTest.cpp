@@ -73,7 +73,8 @@ INSTANTIATE_TEST_SUITE_P(
     // Lines that are not per-frame lines, which the file would thin.
     testing::Values(
         LogPath{"WriteLogOutput", [] { WriteLogOutput("Connected...\n", 13); }, "Connected...\n"},
-        LogPath{"LogText", [] { LogText("Waiting\n"); }, "Waiting\n"},
+        LogPath{"LogText", [] { LogText("Unable to find headset position\n"); },
+                "Unable to find headset position\n"},
         LogPath{"LogLine", [] { LogLine() << "Response[0] = " << 1.5f << ", " << 2 << '\n'; },
                 "Response[0] = 1.5, 2\n"},
         LogPath{"LongLogLine", [] { LogLine() << kLongLine; }, kLongLine}),

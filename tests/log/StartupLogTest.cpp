@@ -13,6 +13,7 @@
 #include "log/LogFile.h"
 #include "log/LogFileWriter.h"
 #include "log/LogOutput.h"
+#include "platform/Platform.h"
 #include "tracking/StartupLog.h"
 
 namespace {
@@ -32,6 +33,20 @@ TEST(StartupLogTest, TheLogFileBesideTheConfigurationHoldsTheSetupAndEveryLine) 
     settings.overrideRight = true;
     settings.rightControllerRigidBodyId = 11;
     settings.leftControllerRigidBodyId = 12;
+
+    // A head line recorded before the file opens, as the options are at instance creation; the
+    // start-up comes at least a stamp's step later.
+    WriteLogFileOnly("recorded before the file opened\n");
+    char recordedAt[32];
+    platform::FormatLocalTime(platform::CoarseWallClockNanoseconds(), recordedAt);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    for (char now[32]; std::chrono::steady_clock::now() < until;
+         std::this_thread::sleep_for(std::chrono::milliseconds(1))) {
+        platform::FormatLocalTime(platform::CoarseWallClockNanoseconds(), now);
+        if (std::string(now) != recordedAt) {
+            break;
+        }
+    }
 
     testing::internal::CaptureStdout();
     LogStartupBegins(configPath);
@@ -59,7 +74,7 @@ TEST(StartupLogTest, TheLogFileBesideTheConfigurationHoldsTheSetupAndEveryLine) 
         R"( \(stand-in client library, talks only to tarvex-mocap-sim\))"
         ", XR_APILAYER_TARVEX_tracking_override: log of process [0-9]+, started "
         "[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\n" +
-        t + "configuration file: " +
+        t + "recorded before the file opened\n" + t + "configuration file: " +
         std::regex_replace(configPath, std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)") + "\n" + t +
         "settings as read:\n" + t + "  connectiontype  -> unicast\n" + t +
         "  localaddress    = 127.0.0.1\n" + t + "  serveraddress   = 10.0.0.5\n" + t +
@@ -67,6 +82,14 @@ TEST(StartupLogTest, TheLogFileBesideTheConfigurationHoldsTheSetupAndEveryLine) 
         "  overrider       = true\n" + t + "  controllerrrbid = 11\n" + t +
         "  overridel       = false\n" + t + "  controllerlrbid = 12\n" + t + "Position set\n";
     EXPECT_TRUE(std::regex_match(text.str(), std::regex(expected))) << text.str();
+    // Down the file, times never go back: the first line is as early as any head line.
+    std::istringstream lines(text.str());
+    std::string previous;
+    for (std::string line; std::getline(lines, line);) {
+        const std::string stamp = line.substr(0, 23);
+        EXPECT_LE(previous, stamp) << "a line stamped earlier than the one above:\n" << text.str();
+        previous = stamp;
+    }
     SetVariable(kConfigVariable, nullptr);
 }
 
