@@ -166,6 +166,17 @@ INSTANTIATE_TEST_SUITE_P(
                  0.0,
                  HandSide::kLeft,
                  {0.2f, 1.35f, 0.35f, 0, 0, 0, 1}},
+        // The same turned 90 degrees about Y first: the hands turn with it.
+        HandCase{"FixedTurnedLookingStraightDown",
+                 PathOf(MocapPathKind::kFixed, {1.0f, 1.6f, -2.0f, 0.5f, 0.5f, -0.5f, 0.5f}),
+                 0.0,
+                 HandSide::kRight,
+                 {1.35f, 1.25f, -1.8f, 0, kHalf, 0, kHalf}},
+        HandCase{"FixedTurnedLookingStraightUp",
+                 PathOf(MocapPathKind::kFixed, {1.0f, 1.6f, -2.0f, -0.5f, 0.5f, 0.5f, 0.5f}),
+                 0.0,
+                 HandSide::kLeft,
+                 {1.35f, 1.25f, -2.2f, 0, kHalf, 0, kHalf}},
         // The circle's start: head at (1.5, 1.7, 0) facing +Z, no head turn, no swing yet.
         HandCase{"CircleStartRight",
                  PathOf(MocapPathKind::kCircleWalk),
