@@ -1,6 +1,8 @@
 #include "tools/mocap-sim/FrameBodies.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <utility>
 
 namespace {
 
