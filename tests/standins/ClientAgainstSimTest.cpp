@@ -6,6 +6,7 @@
 #include <cstring>
 #include <ostream>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "standins/orvix/OrvixStandin.h"
@@ -193,6 +194,7 @@ TEST(OrvixClientAgainstSim, ResponseBufferStaysValidUntilTheNextCommand) {
 struct SeenFrame {
     int32_t count = 0;
     int32_t ids[8] = {};
+    float poses[8][7] = {};  // x, y, z, qx, qy, qz, qw of each body in ids
     float headset[7] = {};
     bool headsetFound = false;
     uint64_t mid = 0, received = 0, transmit = 0;
@@ -218,6 +220,7 @@ struct Collector {
         for (int32_t i = 0; i < seen.count && i < 8; ++i) {
             const uint8_t* entry = bytes + 272028 + 40 * i;
             std::memcpy(&seen.ids[i], entry, 4);
+            std::memcpy(seen.poses[i], entry + 4, sizeof(seen.poses[i]));
             if (seen.ids[i] == self->headsetId && !seen.headsetFound) {
                 std::memcpy(seen.headset, entry + 4, sizeof(seen.headset));
                 seen.headsetFound = true;
@@ -336,6 +339,127 @@ TEST(OrvixClientAgainstSim, FramesCarryTheirCaptureTheLatencyBeforeTheyAreSent) 
         EXPECT_NEAR(f.headset[6], expected.qw, 1e-5);
     }
 }
+
+struct HandsCase {
+    const char* name;
+    MocapPathKind path;
+    double latencyMs;
+    bool jitter;
+};
+
+void PrintTo(const HandsCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+// The body with `id` in a frame, as a pose; false when the frame does not carry it.
+bool BodyPose(const SeenFrame& frame, int32_t id, MocapPose* pose) {
+    for (int32_t i = 0; i < frame.count && i < 8; ++i) {
+        if (frame.ids[i] == id) {
+            const float* p = frame.poses[i];
+            *pose = {p[0], p[1], p[2], p[3], p[4], p[5], p[6]};
+            return true;
+        }
+    }
+    return false;
+}
+
+struct Error {
+    double x, y, z;
+    double Length() const { return std::sqrt(x * x + y * y + z * z); }
+};
+
+// The position error of a received pose against the exact one, in metres.
+Error PositionError(const MocapPose& seen, const MocapPose& exact) {
+    return {static_cast<double>(seen.x) - exact.x, static_cast<double>(seen.y) - exact.y,
+            static_cast<double>(seen.z) - exact.z};
+}
+
+// Two bodies' errors drawn independently differ by far more than a float's rounding near 2 m,
+// which is all that separates errors drawn alike.
+bool Apart(const Error& a, const Error& b) {
+    return Error{a.x - b.x, a.y - b.y, a.z - b.z}.Length() > 1e-6;
+}
+
+class HandsAgainstSim : public testing::TestWithParam<HandsCase> {};
+
+// A client receives the hands under their ids at the poses HandPoseAt gives for each frame's own
+// capture time; with jitter each body carries noise of its own.
+TEST_P(HandsAgainstSim, ClientSeesTheHandsWhereThePathPutsThem) {
+    const HandsCase& c = GetParam();
+    SimOptions options = FastOptions();
+    options.path.kind = c.path;
+    options.rightHandId = 12;
+    options.leftHandId = 11;
+    options.latencyMs = c.latencyMs;
+    if (c.jitter) {
+        options.jitterPositionMm = kDefaultJitterPositionMm;
+        options.jitterOrientationDegrees = kDefaultJitterOrientationDegrees;
+    }
+    SimHarness sim(options);
+    ASSERT_TRUE(sim.Started());
+    EXPECT_TRUE(sim.Logged("; right hand id 12, left hand id 11"));
+    OrvixClient client;
+    ASSERT_EQ(client.Connect(sim.Params()), ErrorCode_OK);
+    Collector collector;
+    ASSERT_TRUE(collector.CollectFrom(client, 50));
+
+    // Exact poses to a float's precision; noisy ones within a few millimetres (0.2 mm RMS).
+    const double positionTolerance = c.jitter ? 0.003 : 1e-5;
+    const double orientationTolerance = c.jitter ? 0.005 : 1e-5;
+    const size_t count = collector.count.load(std::memory_order_acquire);
+    double rightSquares = 0.0;
+    double leftSquares = 0.0;
+    for (size_t i = 0; i < count; ++i) {
+        const SeenFrame& f = collector.frames[i];
+        SCOPED_TRACE(i);
+        ASSERT_EQ(f.count, 4);
+        const double pathSeconds = static_cast<double>(f.mid) * 1e-9 - sim.Server().StartSeconds();
+        MocapPose right{}, left{}, head{};
+        ASSERT_TRUE(BodyPose(f, 12, &right));
+        ASSERT_TRUE(BodyPose(f, 11, &left));
+        ASSERT_TRUE(BodyPose(f, 1, &head));
+        const MocapPose exactRight = HandPoseAt(options.path, pathSeconds, HandSide::kRight);
+        const MocapPose exactLeft = HandPoseAt(options.path, pathSeconds, HandSide::kLeft);
+        for (const auto& [seen, exact] :
+             {std::pair{right, exactRight}, std::pair{left, exactLeft}}) {
+            EXPECT_NEAR(seen.x, exact.x, positionTolerance);
+            EXPECT_NEAR(seen.y, exact.y, positionTolerance);
+            EXPECT_NEAR(seen.z, exact.z, positionTolerance);
+            EXPECT_NEAR(seen.qx, exact.qx, orientationTolerance);
+            EXPECT_NEAR(seen.qy, exact.qy, orientationTolerance);
+            EXPECT_NEAR(seen.qz, exact.qz, orientationTolerance);
+            EXPECT_NEAR(seen.qw, exact.qw, orientationTolerance);
+        }
+        if (c.jitter) {
+            // Independent noise: no two bodies are moved by the same error.
+            const Error rightError = PositionError(right, exactRight);
+            const Error leftError = PositionError(left, exactLeft);
+            const Error headError = PositionError(head, options.path.PoseAt(pathSeconds));
+            EXPECT_TRUE(Apart(rightError, leftError));
+            EXPECT_TRUE(Apart(rightError, headError));
+            EXPECT_TRUE(Apart(leftError, headError));
+            rightSquares += rightError.Length() * rightError.Length();
+            leftSquares += leftError.Length() * leftError.Length();
+        }
+    }
+    if (c.jitter) {
+        // Each hand's noise has the headset's RMS size, 0.2 mm.
+        for (const double squares : {rightSquares, leftSquares}) {
+            const double rmsMm = std::sqrt(squares / static_cast<double>(count)) * 1000.0;
+            EXPECT_GT(rmsMm, 0.1);
+            EXPECT_LT(rmsMm, 0.35);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, HandsAgainstSim,
+    testing::Values(HandsCase{"Circle", MocapPathKind::kCircleWalk, 0.0, false},
+                    HandsCase{"OrbitWithLatency", MocapPathKind::kOrbit, 30.0, false},
+                    HandsCase{"FixedWithJitter", MocapPathKind::kFixed, 0.0, true},
+                    HandsCase{"CircleWithJitterAndLatency", MocapPathKind::kCircleWalk, 20.0,
+                              true}),
+    [](const testing::TestParamInfo<HandsCase>& test) { return std::string(test.param.name); });
 
 // A callback that outlives Disconnect would see the flag raised right after Disconnect returns;
 // it sleeps a little to widen the window in which Disconnect meets a running callback.

@@ -1,4 +1,5 @@
-// The simulator's orbit path and its pose noise: where the orbit looks, and the size of the noise.
+// The simulator's paths and its pose noise: where the orbit looks, where the hands are, and the
+// size of the noise.
 
 #include <gtest/gtest.h>
 
@@ -83,6 +84,210 @@ TEST(MocapPath, EachKindGivesItsOwnPose) {
     EXPECT_STREQ(MocapPathName(MocapPathKind::kCircleWalk), "circle");
     EXPECT_STREQ(MocapPathName(MocapPathKind::kOrbit), "orbit");
 }
+
+MocapPath PathOf(MocapPathKind kind, const MocapPose& fixedPose = MocapPath().fixedPose) {
+    MocapPath path;
+    path.kind = kind;
+    path.fixedPose = fixedPose;
+    return path;
+}
+
+constexpr float kHalf = 0.70710678f;  // sin and cos of 45 degrees
+
+struct HandCase {
+    const char* name;
+    MocapPath path;
+    double seconds;
+    HandSide side;
+    MocapPose expected;
+};
+
+void PrintTo(const HandCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class HandPose : public testing::TestWithParam<HandCase> {};
+
+// Worked out by hand from the head's pose: the head's position plus 0.2 m to its right or left,
+// 0.35 m forward (give or take the swing) and 0.35 m down, turned by its heading; a hand faces
+// the head's heading, level.
+TEST_P(HandPose, SitsBesideTheHeadWhereWorkedOut) {
+    const HandCase& c = GetParam();
+    const MocapPose hand = HandPoseAt(c.path, c.seconds, c.side);
+    const MocapPose& e = c.expected;
+    EXPECT_NEAR(hand.x, e.x, 1e-4);
+    EXPECT_NEAR(hand.y, e.y, 1e-4);
+    EXPECT_NEAR(hand.z, e.z, 1e-4);
+    EXPECT_NEAR(hand.qx, e.qx, 1e-4);
+    EXPECT_NEAR(hand.qy, e.qy, 1e-4);
+    EXPECT_NEAR(hand.qz, e.qz, 1e-4);
+    EXPECT_NEAR(hand.qw, e.qw, 1e-4);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, HandPose,
+    testing::Values(
+        // Facing +Z, the right is -X.
+        HandCase{"FixedRight",
+                 PathOf(MocapPathKind::kFixed),
+                 0.0,
+                 HandSide::kRight,
+                 {-0.2f, 1.35f, 0.35f, 0, 0, 0, 1}},
+        HandCase{"FixedLeft",
+                 PathOf(MocapPathKind::kFixed),
+                 0.0,
+                 HandSide::kLeft,
+                 {0.2f, 1.35f, 0.35f, 0, 0, 0, 1}},
+        // The fixed head does not walk, so its hands do not swing: the same pose later on.
+        HandCase{"FixedRightLater",
+                 PathOf(MocapPathKind::kFixed),
+                 7.25,
+                 HandSide::kRight,
+                 {-0.2f, 1.35f, 0.35f, 0, 0, 0, 1}},
+        // Turned 90 degrees about Y: facing +X, the right is +Z.
+        HandCase{"FixedTurnedRight",
+                 PathOf(MocapPathKind::kFixed, {1.0f, 1.6f, -2.0f, 0, kHalf, 0, kHalf}),
+                 0.0,
+                 HandSide::kRight,
+                 {1.35f, 1.25f, -1.8f, 0, kHalf, 0, kHalf}},
+        HandCase{"FixedTurnedLeft",
+                 PathOf(MocapPathKind::kFixed, {1.0f, 1.6f, -2.0f, 0, kHalf, 0, kHalf}),
+                 0.0,
+                 HandSide::kLeft,
+                 {1.35f, 1.25f, -2.2f, 0, kHalf, 0, kHalf}},
+        // Nodding (pitch about X) leaves the hands where they were, even looking straight down.
+        HandCase{"FixedLookingStraightDown",
+                 PathOf(MocapPathKind::kFixed, {0.0f, 1.7f, 0.0f, kHalf, 0, 0, kHalf}),
+                 0.0,
+                 HandSide::kRight,
+                 {-0.2f, 1.35f, 0.35f, 0, 0, 0, 1}},
+        HandCase{"FixedLookingStraightUp",
+                 PathOf(MocapPathKind::kFixed, {0.0f, 1.7f, 0.0f, -kHalf, 0, 0, kHalf}),
+                 0.0,
+                 HandSide::kLeft,
+                 {0.2f, 1.35f, 0.35f, 0, 0, 0, 1}},
+        // The same turned 90 degrees about Y first: the hands turn with it.
+        HandCase{"FixedTurnedLookingStraightDown",
+                 PathOf(MocapPathKind::kFixed, {1.0f, 1.6f, -2.0f, 0.5f, 0.5f, -0.5f, 0.5f}),
+                 0.0,
+                 HandSide::kRight,
+                 {1.35f, 1.25f, -1.8f, 0, kHalf, 0, kHalf}},
+        HandCase{"FixedTurnedLookingStraightUp",
+                 PathOf(MocapPathKind::kFixed, {1.0f, 1.6f, -2.0f, -0.5f, 0.5f, 0.5f, 0.5f}),
+                 0.0,
+                 HandSide::kLeft,
+                 {1.35f, 1.25f, -2.2f, 0, kHalf, 0, kHalf}},
+        // The circle's start: head at (1.5, 1.7, 0) facing +Z, no head turn, no swing yet.
+        HandCase{"CircleStartRight",
+                 PathOf(MocapPathKind::kCircleWalk),
+                 0.0,
+                 HandSide::kRight,
+                 {1.3f, 1.35f, 0.35f, 0, 0, 0, 1}},
+        HandCase{"CircleStartLeft",
+                 PathOf(MocapPathKind::kCircleWalk),
+                 0.0,
+                 HandSide::kLeft,
+                 {1.7f, 1.35f, 0.35f, 0, 0, 0, 1}},
+        // A quarter lap: head at (0, 1.7, 1.5), walking towards -X with the head turned 30
+        // degrees to the left, a heading of -60 degrees; the swing is back at its middle.
+        HandCase{"CircleQuarterLapRight",
+                 PathOf(MocapPathKind::kCircleWalk),
+                 5.0,
+                 HandSide::kRight,
+                 {-0.40311f, 1.35f, 1.50179f, 0, -0.5f, 0, 0.86603f}},
+        HandCase{"CircleQuarterLapLeft",
+                 PathOf(MocapPathKind::kCircleWalk),
+                 5.0,
+                 HandSide::kLeft,
+                 {-0.20311f, 1.35f, 1.84821f, 0, -0.5f, 0, 0.86603f}},
+        // A quarter of a swing: the right hand 5 cm further forward, the left 5 cm back.
+        HandCase{"CircleRightSwungForward",
+                 PathOf(MocapPathKind::kCircleWalk),
+                 0.25,
+                 HandSide::kRight,
+                 {1.34547f, 1.35f, 0.53903f, 0, 0.06088f, 0, 0.99815f}},
+        HandCase{"CircleLeftSwungBack",
+                 PathOf(MocapPathKind::kCircleWalk),
+                 0.25,
+                 HandSide::kLeft,
+                 {1.73035f, 1.35f, 0.39116f, 0, 0.06088f, 0, 0.99815f}},
+        // The orbit looks down at the centre: the hands stay level, in front towards the centre.
+        HandCase{"OrbitStartRight",
+                 PathOf(MocapPathKind::kOrbit),
+                 0.0,
+                 HandSide::kRight,
+                 {1.15f, 1.35f, -0.2f, 0, -kHalf, 0, kHalf}},
+        HandCase{"OrbitStartLeft",
+                 PathOf(MocapPathKind::kOrbit),
+                 0.0,
+                 HandSide::kLeft,
+                 {1.15f, 1.35f, 0.2f, 0, -kHalf, 0, kHalf}},
+        HandCase{"OrbitRightSwungForward",
+                 PathOf(MocapPathKind::kOrbit),
+                 0.25,
+                 HandSide::kRight,
+                 {1.11230f, 1.35f, -0.11308f, 0, -0.73432f, 0, 0.67880f}},
+        HandCase{"OrbitLeftSwungBack",
+                 PathOf(MocapPathKind::kOrbit),
+                 0.25,
+                 HandSide::kLeft,
+                 {1.18061f, 1.35f, 0.29353f, 0, -0.73432f, 0, 0.67880f}}),
+    [](const testing::TestParamInfo<HandCase>& test) { return std::string(test.param.name); });
+
+class HandsAlongThePath : public testing::TestWithParam<MocapPathKind> {};
+
+// All along a lap, on every path: the hands stay apart, level, facing the head's heading, and
+// their swing stays within its few centimetres.
+TEST_P(HandsAlongThePath, StayApartAndSwingWithinBounds) {
+    const MocapPath path = PathOf(GetParam());
+    double leastForward = 1.0;
+    double mostForward = 0.0;
+    for (double t = 0.0; t < kLapSeconds; t += 0.01) {
+        SCOPED_TRACE(t);
+        const MocapPose head = path.PoseAt(t);
+        const MocapPose right = HandPoseAt(path, t, HandSide::kRight);
+        const MocapPose left = HandPoseAt(path, t, HandSide::kLeft);
+        const Vector between{static_cast<double>(right.x) - left.x,
+                             static_cast<double>(right.y) - left.y,
+                             static_cast<double>(right.z) - left.z};
+        ASSERT_GE(std::sqrt(between.x * between.x + between.y * between.y + between.z * between.z),
+                  0.3);
+        const Vector headForward = Rotate(head, {0.0, 0.0, 1.0});
+        const double headHeading = std::atan2(headForward.x, headForward.z);
+        for (const MocapPose* hand : {&right, &left}) {
+            ASSERT_NEAR(Norm(*hand), 1.0, 1e-6);
+            const Vector forward = Rotate(*hand, {0.0, 0.0, 1.0});
+            ASSERT_NEAR(forward.y, 0.0, 1e-6);
+            ASSERT_NEAR(std::remainder(std::atan2(forward.x, forward.z) - headHeading,
+                                       2.0 * std::numbers::pi),
+                        0.0, 1e-5);
+            const Vector offset{static_cast<double>(hand->x) - head.x,
+                                static_cast<double>(hand->y) - head.y,
+                                static_cast<double>(hand->z) - head.z};
+            const Vector rightward = Rotate(*hand, {-1.0, 0.0, 0.0});
+            const double across =
+                offset.x * rightward.x + offset.y * rightward.y + offset.z * rightward.z;
+            const double ahead = offset.x * forward.x + offset.y * forward.y + offset.z * forward.z;
+            ASSERT_NEAR(across, hand == &right ? 0.2 : -0.2, 1e-5);
+            ASSERT_NEAR(offset.y, -0.35, 1e-5);
+            ASSERT_GE(ahead, 0.3 - 1e-5);
+            ASSERT_LE(ahead, 0.4 + 1e-5);
+            leastForward = std::min(leastForward, ahead);
+            mostForward = std::max(mostForward, ahead);
+        }
+    }
+    // The moving paths swing the whole 5 cm each way; the fixed one not at all.
+    const double reach = GetParam() == MocapPathKind::kFixed ? 0.0 : 0.05;
+    EXPECT_NEAR(leastForward, 0.35 - reach, 1e-4);
+    EXPECT_NEAR(mostForward, 0.35 + reach, 1e-4);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryPath, HandsAlongThePath,
+                         testing::Values(MocapPathKind::kFixed, MocapPathKind::kCircleWalk,
+                                         MocapPathKind::kOrbit),
+                         [](const testing::TestParamInfo<MocapPathKind>& test) {
+                             return std::string(MocapPathName(test.param));
+                         });
 
 struct JitterCase {
     const char* name;

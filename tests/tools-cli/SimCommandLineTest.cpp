@@ -34,6 +34,9 @@ void ExpectSameOptions(const SimOptions& actual, const SimOptions& expected) {
     EXPECT_DOUBLE_EQ(actual.rateHz, expected.rateHz);
     EXPECT_EQ(actual.headsetId, expected.headsetId);
     EXPECT_EQ(actual.bodyCount, expected.bodyCount);
+    EXPECT_EQ(actual.hands, expected.hands);
+    EXPECT_EQ(actual.rightHandId, expected.rightHandId);
+    EXPECT_EQ(actual.leftHandId, expected.leftHandId);
     EXPECT_EQ(actual.path.kind, expected.path.kind);
     EXPECT_DOUBLE_EQ(actual.jitterPositionMm, expected.jitterPositionMm);
     EXPECT_DOUBLE_EQ(actual.jitterOrientationDegrees, expected.jitterOrientationDegrees);
@@ -188,6 +191,25 @@ INSTANTIATE_TEST_SUITE_P(
         OptionsCase{"RepeatedSwitchKeepsTheLast",
                     {"--rate", "100", "--rate", "200"},
                     [](SimOptions& o) { o.rateHz = 200.0; }},
+        OptionsCase{"HandIds",
+                    {"--right-hand-id", "1000000", "--left-hand-id", "1", "--headset-id", "2"},
+                    [](SimOptions& o) {
+                        o.headsetId = 2;
+                        o.rightHandId = 1000000;
+                        o.leftHandId = 1;
+                    }},
+        OptionsCase{"NoHands", {"--no-hands"}, [](SimOptions& o) { o.hands = false; }},
+        // The frames leave out the right hand then; a command line that set only the
+        // headset's id still runs.
+        OptionsCase{"HeadsetOnTheRightHandsDefaultId",
+                    {"--headset-id", "2"},
+                    [](SimOptions& o) { o.headsetId = 2; }},
+        OptionsCase{"NoHandsFreesTheirIdsForTheHeadset",
+                    {"--no-hands", "--headset-id", "3"},
+                    [](SimOptions& o) {
+                        o.hands = false;
+                        o.headsetId = 3;
+                    }},
         OptionsCase{"EqualsForm",
                     {"--headset-id=5", "--bind=127.0.0.1"},
                     [](SimOptions& o) { o.headsetId = 5; }}),
@@ -309,6 +331,30 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"HugeOrientationJitter",
                   {"--jitter-orientation", "45"},
                   "--jitter-orientation: '45' is not a number from 0 to 10"},
+        ErrorCase{"HandIdZero",
+                  {"--right-hand-id", "0"},
+                  "--right-hand-id: '0' is not an integer from 1 to 1000000"},
+        ErrorCase{"HandIdTooBig",
+                  {"--left-hand-id", "1000001"},
+                  "--left-hand-id: '1000001' is not an integer from 1 to 1000000"},
+        ErrorCase{"RightHandOnTheHeadset",
+                  {"--right-hand-id", "1"},
+                  "--right-hand-id 1 is the headset's id"},
+        ErrorCase{"LeftHandOnTheHeadset",
+                  {"--headset-id", "9", "--left-hand-id", "9"},
+                  "--left-hand-id 9 is the headset's id"},
+        ErrorCase{"RightHandOnTheLeftsDefault",
+                  {"--right-hand-id", "3"},
+                  "the right and the left hand cannot both have id 3"},
+        ErrorCase{"BothHandsTheSame",
+                  {"--right-hand-id", "8", "--left-hand-id", "8"},
+                  "the right and the left hand cannot both have id 8"},
+        ErrorCase{"NoHandsWithARightHandId",
+                  {"--no-hands", "--right-hand-id", "5"},
+                  "--no-hands cannot go with --right-hand-id"},
+        ErrorCase{"NoHandsWithALeftHandId",
+                  {"--left-hand-id", "5", "--no-hands"},
+                  "--no-hands cannot go with --left-hand-id"},
         ErrorCase{"BadAnswer",
                   {"--answer-subscribe", "error:0"},
                   "--answer-subscribe: 'error:0' is not an answer (N, empty, long:N, error:N or "
@@ -336,6 +382,9 @@ TEST(SimCommandLine, HelpNamesEverySwitch) {
                                  "--rate",
                                  "--headset-id",
                                  "--bodies",
+                                 "--right-hand-id",
+                                 "--left-hand-id",
+                                 "--no-hands",
                                  "--path",
                                  "--pose",
                                  "--jitter",

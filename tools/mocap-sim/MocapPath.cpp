@@ -3,6 +3,27 @@
 #include <cmath>
 #include <numbers>
 
+namespace {
+
+// The yaw about Y that turns the body +Z axis towards the pose's horizontal facing.
+double HeadingOf(const MocapPose& pose) {
+    const double x = pose.qx, y = pose.qy, z = pose.qz, w = pose.qw;
+    // The body +Z axis turned by the orientation, horizontal part only.
+    double forwardX = 2.0 * (x * z + w * y);
+    double forwardZ = 1.0 - 2.0 * (x * x + y * y);
+    if (std::hypot(forwardX, forwardZ) < 1e-6) {
+        // Looking straight down the top of the head points where the face would, straight up
+        // the back of it does.
+        const double forwardY = 2.0 * (y * z - w * x);
+        const double sign = forwardY < 0.0 ? 1.0 : -1.0;
+        forwardX = sign * 2.0 * (x * y - w * z);
+        forwardZ = sign * 2.0 * (y * z + w * x);
+    }
+    return std::atan2(forwardX, forwardZ);
+}
+
+}  // namespace
+
 MocapPose CircleWalkPose(double seconds) {
     constexpr double kTwoPi = 2.0 * std::numbers::pi;
     const double angle = kTwoPi * seconds / kLapSeconds;
@@ -67,4 +88,29 @@ MocapPose MocapPath::PoseAt(double seconds) const {
             return OrbitPose(seconds);
     }
     return fixedPose;
+}
+
+MocapPose HandPoseAt(const MocapPath& path, double seconds, HandSide side) {
+    const MocapPose head = path.PoseAt(seconds);
+    const double heading = HeadingOf(head);
+    const bool right = side == HandSide::kRight;
+    const double swing = path.kind == MocapPathKind::kFixed
+                             ? 0.0
+                             : kHandSwingMetres *
+                                   std::sin(2.0 * std::numbers::pi * kHandSwingHertz * seconds) *
+                                   (right ? 1.0 : -1.0);
+    // The offset in the head's heading frame: right is -X, forward +Z.
+    const double across = right ? -kHandSideMetres : kHandSideMetres;
+    const double forward = kHandForwardMetres + swing;
+    const double c = std::cos(heading);
+    const double s = std::sin(heading);
+    MocapPose hand{};
+    hand.x = static_cast<float>(head.x + across * c + forward * s);
+    hand.y = static_cast<float>(head.y - kHandBelowEyesMetres);
+    hand.z = static_cast<float>(head.z - across * s + forward * c);
+    hand.qx = 0.0f;
+    hand.qy = static_cast<float>(std::sin(heading / 2.0));
+    hand.qz = 0.0f;
+    hand.qw = static_cast<float>(std::cos(heading / 2.0));
+    return hand;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-// Measurement noise on the headset's pose, as an optical system adds it: every frame's position
+// Measurement noise on a rigid body's pose, as an optical system adds it: every frame's position
 // and orientation are moved by independent Gaussian errors of the given root-mean-square size.
 
 #include <cstdint>

@@ -58,6 +58,22 @@ CLI::Validator AnAnswer() {
         "");
 }
 
+// Why the hand ids given cannot be used, or nothing. A default id that meets the headset's is left
+// out of the frames instead, so that a command line that set only the headset's id keeps working.
+std::string HandIdClash(const SimOptions& options, bool rightGiven, bool leftGiven) {
+    if (rightGiven && options.rightHandId == options.headsetId) {
+        return "--right-hand-id " + std::to_string(options.rightHandId) + " is the headset's id";
+    }
+    if (leftGiven && options.leftHandId == options.headsetId) {
+        return "--left-hand-id " + std::to_string(options.leftHandId) + " is the headset's id";
+    }
+    if ((rightGiven || leftGiven) && options.rightHandId == options.leftHandId) {
+        return "the right and the left hand cannot both have id " +
+               std::to_string(options.rightHandId);
+    }
+    return std::string();
+}
+
 bool ParsePose(const std::string& text, MocapPose* pose) {
     std::vector<float> values;
     size_t start = 0;
@@ -158,10 +174,32 @@ SimCommandLine ParseSimCommandLine(int argc, const char* const* argv) {
         ->check(Integer(1, 1000000))
         ->group("Stream");
     app.add_option("--bodies", options.bodyCount,
-                   "rigid bodies per frame, the headset included (default 4,\n1..64)")
+                   "rigid bodies per frame, the headset and the hands\nincluded (default 4, "
+                   "1..64); the rest stand still")
         ->type_name("N")
         ->check(Integer(1, 64))
         ->group("Stream");
+    CLI::Option* rightHandId =
+        app.add_option("--right-hand-id", options.rightHandId,
+                       "rigid-body id of the right hand (default 2, 1..1000000)")
+            ->type_name("ID")
+            ->check(Integer(1, 1000000))
+            ->group("Stream");
+    CLI::Option* leftHandId =
+        app.add_option("--left-hand-id", options.leftHandId,
+                       "rigid-body id of the left hand (default 3, 1..1000000)")
+            ->type_name("ID")
+            ->check(Integer(1, 1000000))
+            ->group("Stream");
+    bool noHands = false;
+    CLI::Option* noHandsFlag =
+        app.add_flag(
+               "--no-hands", noHands,
+               "no hands: every body but the headset stands still\n(otherwise a controller in "
+               "each hand, 0.2 m to the side,\n0.35 m forward and 0.35 m below the eyes, turned "
+               "with\nthe head's heading, swinging 5 cm at 1 Hz on the\nmoving paths; "
+               "--bodies 2 leaves out the left, 1 both)")
+            ->group("Stream");
     std::string pathName;
     CLI::Option* path =
         app.add_option("--path", pathName,
@@ -184,9 +222,9 @@ SimCommandLine ParseSimCommandLine(int argc, const char* const* argv) {
     bool jitter = false;
     CLI::Option* jitterFlag =
         app.add_flag("--jitter", jitter,
-                     "add measurement noise to the headset's pose, of the order\nan optical "
-                     "system typically shows: 0.2 mm RMS in\nposition, 0.05 degree RMS in "
-                     "orientation")
+                     "add measurement noise to the headset's and the hands'\nposes, each its "
+                     "own, of the order an optical system\ntypically shows: 0.2 mm RMS in "
+                     "position, 0.05 degree\nRMS in orientation")
             ->group("Stream");
     double jitterPositionMm = kDefaultJitterPositionMm;
     CLI::Option* jitterPosition =
@@ -272,6 +310,20 @@ SimCommandLine ParseSimCommandLine(int argc, const char* const* argv) {
         case tools::ParseOutcome::kBadArguments:
             result.exitCode = kSimExitBadArguments;
             return result;
+    }
+    if (noHandsFlag->count() > 0 && (rightHandId->count() > 0 || leftHandId->count() > 0)) {
+        result.message = std::string(kProgram) + ": --no-hands cannot go with --" +
+                         (rightHandId->count() > 0 ? "right" : "left") + "-hand-id (see --help)\n";
+        result.exitCode = kSimExitBadArguments;
+        return result;
+    }
+    options.hands = !noHands;
+    if (const std::string clash =
+            HandIdClash(options, rightHandId->count() > 0, leftHandId->count() > 0);
+        !clash.empty()) {
+        result.message = std::string(kProgram) + ": " + clash + " (see --help)\n";
+        result.exitCode = kSimExitBadArguments;
+        return result;
     }
     if (jitterFlag->count() > 0 || jitterPosition->count() > 0 || jitterOrientation->count() > 0) {
         options.jitterPositionMm = jitterPositionMm;

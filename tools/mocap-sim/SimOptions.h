@@ -29,9 +29,14 @@ struct SimOptions {
     std::string multicastGroup = "239.255.60.60";
     double rateHz = 240.0;
     int32_t headsetId = 1;
-    int bodyCount = 4;
+    int bodyCount = 4;  // the headset, the hands and props standing still (FrameBodies.h)
+    // Controller bodies moving as hands do (HandPoseAt); the ids are those of the sample settings
+    // file's right and left controllers.
+    bool hands = true;
+    int32_t rightHandId = 2;
+    int32_t leftHandId = 3;
     MocapPath path;
-    // Noise on the headset's pose, RMS sizes (PoseJitter.h); zero: exact poses.
+    // Noise on the headset's and the hands' poses, RMS sizes (PoseJitter.h); zero: exact poses.
     double jitterPositionMm = 0.0;
     double jitterOrientationDegrees = 0.0;
     bool refuse = false;

@@ -16,6 +16,8 @@ constexpr int32_t kUnknownCommandCode = 1;
 const char* const kServerName = "tarvex-mocap-sim";
 // Every run draws the same noise, so that runs can be compared.
 constexpr uint64_t kJitterSeed = 20240611;
+constexpr uint64_t kRightHandJitterSeed = kJitterSeed + 1;
+constexpr uint64_t kLeftHandJitterSeed = kJitterSeed + 2;
 
 std::string FormatSeconds(double seconds) {
     char text[64];
@@ -27,6 +29,29 @@ std::string FormatRate(double hertz) {
     char text[64];
     std::snprintf(text, sizeof(text), "%g", hertz);
     return text;
+}
+
+// "; right hand id 2, left hand id 3" for the hands the frames carry, or nothing.
+std::string DescribeHands(const std::vector<FrameBody>& bodies) {
+    std::string text;
+    for (const FrameBody& body : bodies) {
+        if (body.role == BodyRole::kRightHand || body.role == BodyRole::kLeftHand) {
+            text += (text.empty() ? "; " : ", ") +
+                    std::string(body.role == BodyRole::kRightHand ? "right" : "left") +
+                    " hand id " + std::to_string(body.id);
+        }
+    }
+    return text;
+}
+
+void SetPose(RigidBodyEntry& body, const MocapPose& pose) {
+    body.x = pose.x;
+    body.y = pose.y;
+    body.z = pose.z;
+    body.qx = pose.qx;
+    body.qy = pose.qy;
+    body.qz = pose.qz;
+    body.qw = pose.qw;
 }
 
 std::vector<uint8_t> Int32Bytes(int32_t value, size_t size) {
@@ -42,7 +67,12 @@ std::vector<uint8_t> Int32Bytes(int32_t value, size_t size) {
 SimServer::SimServer(SimOptions options, LogSink log)
     : options_(std::move(options)),
       log_(std::move(log)),
-      jitter_(options_.jitterPositionMm, options_.jitterOrientationDegrees, kJitterSeed) {}
+      frameBodies_(PlanFrameBodies(options_)),
+      jitter_(options_.jitterPositionMm, options_.jitterOrientationDegrees, kJitterSeed),
+      rightHandJitter_(options_.jitterPositionMm, options_.jitterOrientationDegrees,
+                       kRightHandJitterSeed),
+      leftHandJitter_(options_.jitterPositionMm, options_.jitterOrientationDegrees,
+                      kLeftHandJitterSeed) {}
 
 SimServer::~SimServer() {
     Stop();
@@ -100,7 +130,8 @@ bool SimServer::Start(std::string* error) {
              ? "; clock offset " + FormatSeconds(options_.clockOffsetSeconds) + " s"
              : std::string()) +
         (options_.latencyMs != 0.0 ? "; latency " + FormatRate(options_.latencyMs) + " ms"
-                                   : std::string()));
+                                   : std::string()) +
+        DescribeHands(frameBodies_));
     stop_.store(false);
     started_ = true;
     commandThread_ = std::thread([this] { CommandLoop(); });
@@ -344,37 +375,37 @@ void SimServer::RemoveClient(const orvix::Endpoint& from, const char* how) {
 }
 
 void SimServer::SendFrame(uint32_t frameNumber, double scheduledSeconds) {
-    std::vector<RigidBodyEntry> bodies(static_cast<size_t>(options_.bodyCount));
+    std::vector<RigidBodyEntry> bodies(frameBodies_.size());
     const double capturedSeconds = scheduledSeconds - options_.latencyMs * 1e-3;
     const double pathSeconds = capturedSeconds - startSeconds_;
-    // The headset is second (when there are others), so that a reader must search for its id.
-    const size_t headsetIndex = bodies.size() > 1 ? 1 : 0;
-    int32_t otherId = options_.headsetId;
     for (size_t i = 0; i < bodies.size(); ++i) {
         RigidBodyEntry& body = bodies[i];
+        body.id = frameBodies_[i].id;
         body.meanError = 0.0002f;
         body.params = 1;  // tracked
-        if (i == headsetIndex) {
-            const MocapPose pose = jitter_.Apply(options_.path.PoseAt(pathSeconds));
-            body.id = options_.headsetId;
-            body.x = pose.x;
-            body.y = pose.y;
-            body.z = pose.z;
-            body.qx = pose.qx;
-            body.qy = pose.qy;
-            body.qz = pose.qz;
-            body.qw = pose.qw;
-            continue;
+        switch (frameBodies_[i].role) {
+            case BodyRole::kHeadset:
+                SetPose(body, jitter_.Apply(options_.path.PoseAt(pathSeconds)));
+                break;
+            case BodyRole::kRightHand:
+                SetPose(body, rightHandJitter_.Apply(
+                                  HandPoseAt(options_.path, pathSeconds, HandSide::kRight)));
+                break;
+            case BodyRole::kLeftHand:
+                SetPose(body, leftHandJitter_.Apply(
+                                  HandPoseAt(options_.path, pathSeconds, HandSide::kLeft)));
+                break;
+            case BodyRole::kProp: {
+                // Props turn slowly in place, a metre apart.
+                const double yaw = 0.5 * pathSeconds + static_cast<double>(i);
+                body.x = static_cast<float>(i) - 1.0f;
+                body.y = 1.0f;
+                body.z = 2.0f;
+                body.qy = static_cast<float>(std::sin(yaw / 2.0));
+                body.qw = static_cast<float>(std::cos(yaw / 2.0));
+                break;
+            }
         }
-        otherId = static_cast<int32_t>(static_cast<uint32_t>(otherId) + 1u);
-        body.id = otherId;
-        // Other props turn slowly in place, a metre apart.
-        const double yaw = 0.5 * pathSeconds + static_cast<double>(i);
-        body.x = static_cast<float>(i) - 1.0f;
-        body.y = 1.0f;
-        body.z = 2.0f;
-        body.qy = static_cast<float>(std::sin(yaw / 2.0));
-        body.qw = static_cast<float>(std::cos(yaw / 2.0));
     }
     orvix::wire::FrameHeader header;
     header.frameNumber = frameNumber;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "standins/orvix/UdpSocket.h"
+#include "tools/mocap-sim/FrameBodies.h"
 #include "tools/mocap-sim/PoseJitter.h"
 #include "tools/mocap-sim/SimOptions.h"
 
@@ -76,7 +77,11 @@ private:
     uint32_t bindAddress_ = 0;
     uint32_t group_ = 0;
     double startSeconds_ = 0.0;
-    PoseJitter jitter_;  // the stream thread's only
+    std::vector<FrameBody> frameBodies_;
+    // Each body draws its own noise; the stream thread's only.
+    PoseJitter jitter_;
+    PoseJitter rightHandJitter_;
+    PoseJitter leftHandJitter_;
 
     mutable std::mutex clientsMutex_;
     std::vector<Client> clients_;
