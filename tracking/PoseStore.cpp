@@ -1,7 +1,5 @@
 #include "tracking/PoseStore.h"
 
-#include "tracking/MocapTracker.h"
-
 void PoseStore::Store(const XrVector3f& position, const XrQuaternionf& orientation,
                       SequenceLatch::Pause pause, void* context) {
     latch_.Write(
@@ -36,33 +34,4 @@ bool PoseStore::Read(HmdPose* pose, SequenceLatch::Pause pause, void* context) c
 void PoseStore::SetReadPause(SequenceLatch::Pause pause, void* context) {
     readPause_ = pause;
     readPauseContext_ = context;
-}
-
-namespace {
-
-// Reads of the store a pose read may take when frames overtake them. Each costs a few loads, so
-// even this many stay well under a microsecond; frames overtake a read only while its thread is
-// preempted, and rarely twice in a row.
-constexpr int kPoseReadRounds = 16;
-
-}  // namespace
-
-HmdPose MocapTracker::ReadPose() const {
-    // A read the frames overtook is taken again, so that a stored pose is not given as none; only
-    // one overtaken every time within the bound gives none, as before the first frame.
-    for (int round = 0; round < kPoseReadRounds; ++round) {
-        HmdPose pose{};
-        if (poseStore.Read(&pose)) {
-            return pose;
-        }
-    }
-    return HmdPose{};
-}
-
-void MocapTracker::StorePose(const XrVector3f& position, const XrQuaternionf& orientation) {
-    poseStore.Store(position, orientation);
-}
-
-void MocapTracker::SetPoseValid(bool valid) {
-    poseStore.SetValid(valid);
 }
