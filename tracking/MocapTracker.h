@@ -48,7 +48,7 @@ public:
     // One watchdog pass at the given time; returns whether the loop pauses before the next.
     bool WatchdogPass(double now);
 
-    // The headset's pose (TrackedBody::ReadPose). Defined here: the pose hooks read it on every
+    // The headset's pose (PoseStore::ReadNewest). Defined here: the pose hooks read it on every
     // call.
     HmdPose ReadPose() const { return headset.ReadPose(); }
     void StorePose(const XrVector3f& position, const XrQuaternionf& orientation) {
@@ -81,7 +81,7 @@ public:
     static constexpr uint64_t kNoYawCorrection = ~uint64_t{0};  // a pair of NaNs
 
     // The headset's rigid body, and one per hand for the controllers to follow; the frame intake
-    // fills only the head's so far.
+    // fills only the headset's so far.
     TrackedBody headset;
     TrackedBody rightHand;
     TrackedBody leftHand;

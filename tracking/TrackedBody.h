@@ -15,9 +15,8 @@
 // PoseHistory.h).
 class TrackedBody {
 public:
-    // The newest pose. A read that frames overtook is taken again, and only one overtaken on every
-    // attempt of a bounded number gives no pose (valid false).
-    HmdPose ReadPose() const;
+    // The newest pose (PoseStore::ReadNewest). Defined here: the pose hooks read it on every call.
+    HmdPose ReadPose() const { return poses.ReadNewest(); }
 
     // Set at start-up, before the first frame.
     int32_t id = 0;
