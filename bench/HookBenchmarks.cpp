@@ -115,12 +115,12 @@ void SetOptions(Options options) {
         const double now = platform::MonotonicSeconds();
         for (int i = 7; i >= 0; --i) {
             const double captured = now - i / 240.0;
-            tracker.poseHistory.Append({captured,
-                                        {1.0f - 0.001f * static_cast<float>(i), 1.5f, 2},
-                                        {0, 0.2588190f, 0, 0.9659258f},
-                                        captured});
+            tracker.headset.history.Append({captured,
+                                            {1.0f - 0.001f * static_cast<float>(i), 1.5f, 2},
+                                            {0, 0.2588190f, 0, 0.9659258f},
+                                            captured});
         }
-        tracker.lastHeadsetFrameTime = now;
+        tracker.headset.newestFrameTime = now;
         tracker.viewSpaces.Add(kViewSpace, XR_NULL_HANDLE, {{0, 0, 0, 1}, {0, 0, 0}});
         tracker.viewSpaces.AddWorldSpace(kLocalSpace, XR_NULL_HANDLE);
     } else {
@@ -197,7 +197,7 @@ void LocateSpace(benchmark::State& state) {
 // The frame thread's work per motion-capture frame: find the headset, store its pose, log it.
 void FrameIntake(benchmark::State& state) {
     MocapTracker tracker;
-    tracker.hmdRigidBodyId = 3;
+    tracker.headset.id = 3;
     auto client = std::make_unique<OrvixClient>();
     tracker.client = client.get();
     auto frame = std::make_unique<sFrameOfMocapData>();

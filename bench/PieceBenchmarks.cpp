@@ -157,11 +157,11 @@ MocapTracker& TrackerWithOptions() {
         made.options.Set({true, 50.0f, true, 1000.0f});
         const double now = platform::MonotonicSeconds();
         for (int i = 7; i >= 0; --i) {
-            made.poseHistory.Append({now - i / 240.0,
-                                     {1.0f - 0.001f * static_cast<float>(i), 1.5f, 2},
-                                     {0, 0.2588190f, 0, 0.9659258f}});
+            made.headset.history.Append({now - i / 240.0,
+                                         {1.0f - 0.001f * static_cast<float>(i), 1.5f, 2},
+                                         {0, 0.2588190f, 0, 0.9659258f}});
         }
-        made.lastHeadsetFrameTime = now;
+        made.headset.newestFrameTime = now;
         return &made;
     }();
     return *tracker;
@@ -177,7 +177,7 @@ void PoseHistoryRead(benchmark::State& state) {
     const MocapTracker& tracker = TrackerWithOptions();
     PoseHistory::Snapshot snapshot;
     Counted(state, [&] {
-        benchmark::DoNotOptimize(tracker.poseHistory.Read(&snapshot));
+        benchmark::DoNotOptimize(tracker.headset.history.Read(&snapshot));
         benchmark::DoNotOptimize(snapshot);
     });
 }

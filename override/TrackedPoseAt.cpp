@@ -24,7 +24,7 @@ HmdPose HmdPoseFor(MocapTracker& tracker, DisplayClock clock, XrTime time) {
     }
     // A history that frames overtook on every attempt: this once, the newest pose unpredicted.
     PoseHistory::Snapshot history;
-    if (!tracker.poseHistory.Read(&history) || history.count == 0) {
+    if (!tracker.headset.history.Read(&history) || history.count == 0) {
         return stored;
     }
     const double maxHorizon =
@@ -40,6 +40,6 @@ bool TrackingLost(const MocapTracker& tracker) {
     if (thresholdMs <= 0.0f) {
         return false;
     }
-    const double age = platform::MonotonicSeconds() - tracker.lastHeadsetFrameTime.load();
+    const double age = platform::MonotonicSeconds() - tracker.headset.newestFrameTime.load();
     return age * 1000.0 > static_cast<double>(thresholdMs);
 }

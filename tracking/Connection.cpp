@@ -67,7 +67,7 @@ bool MocapTracker::ConnectToServer(const sOrvixClientConnectParams& params) {
     LogLine() << "Initializing Orvix in " << (params.connectionType == 0 ? "multicast" : "unicast")
               << ", server: " << TextOrEmpty(params.serverAddress)
               << ", client: " << TextOrEmpty(params.localAddress)
-              << ", rigid body ID: " << hmdRigidBodyId << "\n";
+              << ", rigid body ID: " << headset.id << "\n";
 
     auto* const connection = new OrvixClient();
     client.store(connection);

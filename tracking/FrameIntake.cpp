@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -21,6 +22,61 @@ void LogNonFinitePoses(uint64_t count) {
     end = std::to_chars(end, line.data() + line.size(), count).ptr;
     end = std::copy(kTail.begin(), kTail.end(), end);
     WriteLogFileLine(line.data(), static_cast<size_t>(end - line.data()));
+}
+
+// A body the frame intake fills, and its entry in the frame being taken in.
+struct BodyEntry {
+    TrackedBody* body;
+    const RigidBodyEntry* entry = nullptr;
+};
+
+// Finds every body's entry in one pass over the frame's rigid bodies, never reading past the
+// record whatever count the frame claims: a body's entry is the first with its id. Returns whether
+// any body has one.
+template <size_t N>
+bool FindEntries(const sFrameOfMocapData& frame, std::array<BodyEntry, N>& bodies) {
+    const int32_t count = std::min(frame.nRigidBodies, kMaxRigidBodies);
+    size_t found = 0;
+    for (int32_t i = 0; i < count && found < N; ++i) {
+        const RigidBodyEntry& entry = frame.rigidBodies[i];
+        for (BodyEntry& body : bodies) {
+            if (body.entry == nullptr && entry.id == body.body->id) {
+                body.entry = &entry;
+                ++found;
+            }
+        }
+    }
+    return found > 0;
+}
+
+// Takes the body's pose from its entry, captured and arrived at the given times; false when it is
+// left out. The pose comes out in the layer's frame.
+bool TakePose(TrackedBody& body, const RigidBodyEntry& entry, double capture, double arrival,
+              bool keepHistory, XrVector3f* taken) {
+    // Half a turn about the vertical axis takes the capture frame to the layer's.
+    const XrVector3f position{-entry.x, entry.y, -entry.z};
+    const XrQuaternionf orientation{-entry.qx, entry.qy, -entry.qz, entry.qw};
+    // A pose that is not finite would spoil the heading correction and the prediction for good.
+    if (!IsFinitePose(position, orientation)) {
+        uint64_t leftOut = 0;
+        if (body.nonFinitePoses.CountOne(arrival, &leftOut)) {
+            LogNonFinitePoses(leftOut);
+        }
+        return false;
+    }
+    // A datagram that a newer one overtook must not take the body back to where it was.
+    if (!body.captureOrder.Take(capture)) {
+        return false;
+    }
+    body.poses.Store(position, orientation);
+    body.newestFrameTime.store(arrival);
+    if (keepHistory) {
+        // Prediction places poses by their capture times, not by when frames happened to arrive;
+        // the arrival says how long the stream has been silent.
+        body.history.Append({capture, position, orientation, arrival});
+    }
+    *taken = position;
+    return true;
 }
 
 }  // namespace
@@ -49,16 +105,9 @@ void MocapTracker::OnFrame(const sFrameOfMocapData* frame) {
         streamBodies.Record(*frame);
     }
 
-    // Never read past the record, whatever count the frame claims.
-    const int32_t count = std::min(frame->nRigidBodies, kMaxRigidBodies);
-    const RigidBodyEntry* headset = nullptr;
-    for (int32_t i = 0; i < count; ++i) {
-        if (frame->rigidBodies[i].id == hmdRigidBodyId) {
-            headset = &frame->rigidBodies[i];
-            break;
-        }
-    }
-    if (headset == nullptr) {
+    // Only the headset's body is filled so far.
+    std::array<BodyEntry, 1> bodies{{{&headset}}};
+    if (!FindEntries(*frame, bodies)) {
         return;
     }
 
@@ -69,36 +118,20 @@ void MocapTracker::OnFrame(const sFrameOfMocapData* frame) {
     const uint64_t timestamp = frame->cameraMidExposureTimestamp != 0
                                    ? frame->cameraMidExposureTimestamp
                                    : frame->cameraDataReceivedTimestamp;
-    // A frame stamped in the future says the clocks disagree; its pose is not trusted.
+    // A frame stamped in the future says the clocks disagree; its poses are not trusted.
     const double age = connection->SecondsSinceHostTimestamp(timestamp);
     if (age < 0.0) {
         streamBodies.RecordFutureStamped();
         return;
     }
 
-    // Half a turn about the vertical axis takes the capture frame to the layer's.
-    const XrVector3f position{-headset->x, headset->y, -headset->z};
-    const XrQuaternionf orientation{-headset->qx, headset->qy, -headset->qz, headset->qw};
-    // A pose that is not finite would spoil the heading correction and the prediction for good.
-    if (!IsFinitePose(position, orientation)) {
-        uint64_t leftOut = 0;
-        if (nonFinitePoses.CountOne(arrival, &leftOut)) {
-            LogNonFinitePoses(leftOut);
-        }
-        return;
-    }
-    // A datagram that a newer one overtook must not take the head back to where it was.
     const double capture = arrival - age;
-    if (!headsetCaptureOrder.Take(capture)) {
-        return;
+    const bool keepHistory = options.predictDisplayTime.load(std::memory_order_relaxed);
+    const BodyEntry& headsetEntry = bodies[0];
+    XrVector3f position{};
+    if (TakePose(*headsetEntry.body, *headsetEntry.entry, capture, arrival, keepHistory,
+                 &position)) {
+        LogLine() << "Setting HMD pos to " << position.x << ", " << position.y << ", " << position.z
+                  << "\n";
     }
-    StorePose(position, orientation);
-    lastHeadsetFrameTime.store(arrival);
-    if (options.predictDisplayTime.load(std::memory_order_relaxed)) {
-        // Prediction places poses by their capture times, not by when frames happened to arrive;
-        // the arrival says how long the stream has been silent.
-        poseHistory.Append({capture, position, orientation, arrival});
-    }
-    LogLine() << "Setting HMD pos to " << position.x << ", " << position.y << ", " << position.z
-              << "\n";
 }

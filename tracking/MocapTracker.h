@@ -8,19 +8,16 @@
 #include <optional>
 #include <thread>
 
-#include "tracking/CaptureOrder.h"
 #include "tracking/LayerOptions.h"
-#include "tracking/NonFinitePoses.h"
 #include "tracking/OrvixLib.h"
-#include "tracking/PoseHistory.h"
-#include "tracking/PoseStore.h"
 #include "tracking/RuntimeViewHold.h"
 #include "tracking/StreamBodyRecord.h"
+#include "tracking/TrackedBody.h"
 #include "tracking/TrackingSettings.h"
 #include "tracking/ViewSpaceSet.h"
 
 // The one tracking client of the process: settings, the connection to the motion-capture
-// server, the pose store that the pose hooks read, and the reconnect watchdog.
+// server, the tracked bodies whose poses the pose hooks read, and the reconnect watchdog.
 //
 // Threads: application threads (start-up, pose reads), the client library's frame thread
 // (OnFrame), its discovery thread (OnServerDiscovered) and the watchdog. Nothing takes a lock.
@@ -51,12 +48,13 @@ public:
     // One watchdog pass at the given time; returns whether the loop pauses before the next.
     bool WatchdogPass(double now);
 
-    // The pose store. A reader gets position and orientation of one frame without waiting; a read
-    // that frames overtook is taken again, and only one overtaken on every attempt of a bounded
-    // number gives no pose (valid false).
-    HmdPose ReadPose() const;
-    void StorePose(const XrVector3f& position, const XrQuaternionf& orientation);
-    void SetPoseValid(bool valid);
+    // The headset's pose (PoseStore::ReadNewest). Defined here: the pose hooks read it on every
+    // call.
+    HmdPose ReadPose() const { return headset.ReadPose(); }
+    void StorePose(const XrVector3f& position, const XrQuaternionf& orientation) {
+        headset.poses.Store(position, orientation);
+    }
+    void SetPoseValid(bool valid) { headset.poses.SetValid(valid); }
 
     // Pose math on a snapshot of the stored pose.
     static XrQuaternionf YawOnly(const XrQuaternionf& q);
@@ -82,7 +80,11 @@ public:
     // computes its own and the first to publish it wins, so no thread ever waits for another.
     static constexpr uint64_t kNoYawCorrection = ~uint64_t{0};  // a pair of NaNs
 
-    int32_t hmdRigidBodyId = 0;
+    // The headset's rigid body, and one per hand for the controllers to follow; the frame intake
+    // fills only the headset's so far.
+    TrackedBody headset;
+    TrackedBody rightHand;
+    TrackedBody leftHand;
     sOrvixClientConnectParams connectParams{};
     std::atomic<OrvixClient*> client{nullptr};
     sServerDescription serverDescription{};
@@ -91,24 +93,15 @@ public:
     std::thread watchdogThread;
     std::atomic<bool> watchdogStop{false};
     std::atomic<double> lastFrameTime{std::numeric_limits<double>::max()};
-    PoseStore poseStore;
     float ipd = 0.0f;
     std::atomic<bool> initialised{false};
     std::atomic<bool> startupRunning{false};
     std::atomic<uint64_t> yawCorrectionBits{kNoYawCorrection};
     bool overrideRight = false;
     bool overrideLeft = false;
-    int32_t rightControllerRigidBodyId = 0;
-    int32_t leftControllerRigidBodyId = 0;
 
     // Beyond the nine settings: the options in force, and what the options need of the stream.
     ActiveLayerOptions options;
-    PoseHistory poseHistory;  // filled only while prediction is on
-    // What the frame intake leaves out of the pose store and the history: frames captured before
-    // the newest, and poses that are not finite (counted for the log file).
-    CaptureOrder headsetCaptureOrder;
-    NonFinitePoseCount nonFinitePoses;
-    std::atomic<double> lastHeadsetFrameTime{0.0};
     ViewSpaceSet viewSpaces;  // filled only while the tracked VIEW space option is on
     // Raised once xrEndFrame has said that the runtime could not give its own views.
     std::atomic<bool> runtimeViewsFallbackReported{false};

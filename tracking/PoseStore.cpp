@@ -1,7 +1,5 @@
 #include "tracking/PoseStore.h"
 
-#include "tracking/MocapTracker.h"
-
 void PoseStore::Store(const XrVector3f& position, const XrQuaternionf& orientation,
                       SequenceLatch::Pause pause, void* context) {
     latch_.Write(
@@ -47,22 +45,14 @@ constexpr int kPoseReadRounds = 16;
 
 }  // namespace
 
-HmdPose MocapTracker::ReadPose() const {
+HmdPose PoseStore::ReadNewest() const {
     // A read the frames overtook is taken again, so that a stored pose is not given as none; only
     // one overtaken every time within the bound gives none, as before the first frame.
     for (int round = 0; round < kPoseReadRounds; ++round) {
         HmdPose pose{};
-        if (poseStore.Read(&pose)) {
+        if (Read(&pose)) {
             return pose;
         }
     }
     return HmdPose{};
-}
-
-void MocapTracker::StorePose(const XrVector3f& position, const XrQuaternionf& orientation) {
-    poseStore.Store(position, orientation);
-}
-
-void MocapTracker::SetPoseValid(bool valid) {
-    poseStore.SetValid(valid);
 }

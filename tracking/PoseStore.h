@@ -59,6 +59,9 @@ public:
     // The pause is a test seam (SequenceLatch::Read).
     [[nodiscard]] bool Read(HmdPose* pose, SequenceLatch::Pause pause = nullptr,
                             void* context = nullptr) const;
+    // The last whole pose, a read that frames overtook taken again; only one overtaken on every
+    // attempt of a bounded number gives no pose (valid false).
+    HmdPose ReadNewest() const;
     // A test seam for the readers that cannot pass one (the pose hooks): the pause every Read
     // without its own uses. Set before any reader runs.
     void SetReadPause(SequenceLatch::Pause pause, void* context);

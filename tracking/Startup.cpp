@@ -51,12 +51,12 @@ void MocapTracker::Initialise() {
     const TrackingSettings settings = ReadTrackingSettings(ini);
     LogSettingsAsRead(settings);
     LogUnknownOptionKeys(ini);
-    hmdRigidBodyId = settings.hmdRigidBodyId;
+    headset.id = settings.hmdRigidBodyId;
     ipd = settings.ipd;
     overrideRight = settings.overrideRight;
-    rightControllerRigidBodyId = settings.rightControllerRigidBodyId;
+    rightHand.id = settings.rightControllerRigidBodyId;
     overrideLeft = settings.overrideLeft;
-    leftControllerRigidBodyId = settings.leftControllerRigidBodyId;
+    leftHand.id = settings.leftControllerRigidBodyId;
 
     settingsAsRead = settings;
     SetPoseValid(false);

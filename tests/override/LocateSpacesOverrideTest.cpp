@@ -139,7 +139,7 @@ protected:
         runtimeFails = false;
         runtimeBatchCalls = 0;
         Track({1, 1.5f, 2}, kYaw30Q);
-        tracker.lastHeadsetFrameTime = platform::MonotonicSeconds();
+        tracker.headset.newestFrameTime = platform::MonotonicSeconds();
         tracker.options.trackedViewSpace = true;
         testing::internal::CaptureStdout();
         local = CreateSpace(XR_REFERENCE_SPACE_TYPE_LOCAL);
@@ -385,7 +385,7 @@ TEST_F(LocateSpacesOverride, WithoutATrackedHeadTheRuntimesAnswerStands) {
 
 TEST_F(LocateSpacesOverride, LostTrackingClearsTheTrackedBitsOfTheViewEntriesOnly) {
     tracker.options.trackingLossMs = 100.0f;
-    tracker.lastHeadsetFrameTime = platform::MonotonicSeconds() - 1.0;
+    tracker.headset.newestFrameTime = platform::MonotonicSeconds() - 1.0;
     const std::vector<Located> located = LocateBatch({view, local, frontView}, local);
     EXPECT_EQ(located[0].flags, kValidLocationBits);
     EXPECT_EQ(located[1].flags, kAllLocationBits);

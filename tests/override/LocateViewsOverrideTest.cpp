@@ -108,7 +108,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(LocateViewsOverrideTest, AnOvertakenReadStillGivesTheTrackedViews) {
     Track({1, 1.5f, 2}, kYaw30Q);
     OvertakingFrames frames{&tracker, {1, 1.5f, 2}, kYaw30Q, 1, SequenceLatch::kReadAttempts};
-    tracker.poseStore.SetReadPause(&OvertakingFrames::Pause, &frames);
+    tracker.headset.poses.SetReadPause(&OvertakingFrames::Pause, &frames);
     testing::internal::CaptureStdout();
     EXPECT_EQ(Locate(), XR_SUCCESS);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Position set\n");

@@ -85,7 +85,7 @@ protected:
         destroyResult = XR_SUCCESS;
         reusedHandle = XR_NULL_HANDLE;
         Track({1, 1.5f, 2}, kYaw30Q);
-        tracker.lastHeadsetFrameTime = platform::MonotonicSeconds();
+        tracker.headset.newestFrameTime = platform::MonotonicSeconds();
     }
 
     XrResult Locate(DisplayClock clock = nullptr) {
@@ -141,7 +141,7 @@ TEST_F(OptionsOverrideTest, TrackingLossClearsTheTrackedBitsOnlyWhileFramesAreLa
     for (const auto& c : cases) {
         tracker.options.trackingLossMs = c.thresholdMs;
         tracker.SetPoseValid(c.poseStored);
-        tracker.lastHeadsetFrameTime = platform::MonotonicSeconds() - c.frameAgeSeconds;
+        tracker.headset.newestFrameTime = platform::MonotonicSeconds() - c.frameAgeSeconds;
         testing::internal::CaptureStdout();
         // The fake runtime reports all four bits when its views are tracked.
         XrViewState runtimeState{XR_TYPE_VIEW_STATE};
@@ -175,7 +175,7 @@ TEST_F(OptionsOverrideTest, PredictionMovesTheViewsToTheDisplayTime) {
     const double newest = platform::MonotonicSeconds();
     for (int i = 7; i >= 0; --i) {
         const double t = newest - i / 240.0;
-        tracker.poseHistory.Append(
+        tracker.headset.history.Append(
             {t, {static_cast<float>(1.0 + (t - newest)), 1.5f, 2.0f}, kYaw30Q, t + 60.0});
     }
     clockTarget = newest + 0.020;

@@ -67,7 +67,7 @@ TEST_F(ReferenceSpaceOverrideTest, WithAPoseTheSpaceIsCreatedAtOnceAtTheFlippedP
 TEST_F(ReferenceSpaceOverrideTest, TheSpaceGetsThePoseItsWholeReadFound) {
     Track({1, 2, 3}, kIdentityQ);
     OvertakingFrames frames{&tracker, {1, 2, 3}, kIdentityQ, 2};
-    tracker.poseStore.SetReadPause(&OvertakingFrames::Pause, &frames);
+    tracker.headset.poses.SetReadPause(&OvertakingFrames::Pause, &frames);
     testing::internal::CaptureStdout();
     EXPECT_EQ(Create(&info), XR_SUCCESS);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
@@ -81,7 +81,7 @@ TEST_F(ReferenceSpaceOverrideTest, TheSpaceGetsThePoseItsWholeReadFound) {
 TEST_F(ReferenceSpaceOverrideTest, AReadOvertakenByFramesIsNoMissingHeadset) {
     Track({1, 2, 3}, kIdentityQ);
     OvertakingFrames frames{&tracker, {1, 2, 3}, kIdentityQ, 1, SequenceLatch::kReadAttempts};
-    tracker.poseStore.SetReadPause(&OvertakingFrames::Pause, &frames);
+    tracker.headset.poses.SetReadPause(&OvertakingFrames::Pause, &frames);
     testing::internal::CaptureStdout();
     EXPECT_EQ(Create(&info), XR_SUCCESS);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << "no \"Waiting\"";

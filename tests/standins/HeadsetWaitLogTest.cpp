@@ -48,7 +48,7 @@ protected:
         tracker.settingsAsRead.connectionType = 1;
         tracker.settingsAsRead.serverAddress = "127.0.0.1";
         tracker.settingsAsRead.hmdRigidBodyId = hmdRigidBodyId;
-        tracker.hmdRigidBodyId = hmdRigidBodyId;
+        tracker.headset.id = hmdRigidBodyId;
         tracker.ipd = 64.0f;
         tracker.initialised.store(true);
         tracker.connectParams.connectionType = 1;

@@ -39,7 +39,7 @@ protected:
     // 127.0.0.1), but towards the simulator's ports. connectionType is the library's: 0 for
     // multicast, 1 for unicast.
     void StartTracker(int32_t connectionType) {
-        tracker.hmdRigidBodyId = 1;
+        tracker.headset.id = 1;
         tracker.ipd = 64.0f;
         tracker.initialised.store(true);
         tracker.connectParams.connectionType = connectionType;
@@ -97,7 +97,7 @@ TEST_F(TrackerAgainstSimTest, ANoServerConnectionIsReportedAndStoresNothing) {
     // The port is held here, so whatever runs on the machine, nothing answers.
     SilentPort silent;
     ASSERT_NE(silent.Port(), 0);
-    tracker.hmdRigidBodyId = 1;
+    tracker.headset.id = 1;
     tracker.connectParams.connectionType = 1;
     sOrvixClientConnectParams params = tracker.connectParams;
     params.commandPort = silent.Port();

@@ -228,14 +228,14 @@ TEST_F(FrameIntakeTest, HistorySamplesAreDatedByCaptureNotByArrival) {
         tracker.options.predictDisplayTime = c.prediction;
         scripted::SetLatency(c.ageSeconds);
         PoseHistory::Snapshot before;
-        ASSERT_TRUE(tracker.poseHistory.Read(&before));
+        ASSERT_TRUE(tracker.headset.history.Read(&before));
 
         const double earliest = platform::MonotonicSeconds();
         Deliver(Frame({{7, 1, 2, 3, 0, 0, 0, 1}}));
         const double latest = platform::MonotonicSeconds();
 
         PoseHistory::Snapshot after;
-        ASSERT_TRUE(tracker.poseHistory.Read(&after));
+        ASSERT_TRUE(tracker.headset.history.Read(&after));
         if (!c.prediction) {
             EXPECT_EQ(after.count, before.count);
             continue;
@@ -271,17 +271,17 @@ TEST_F(FrameIntakeTest, APoseThatIsNotFiniteIsLeftOut) {
         for (const auto& c : cases) {
             SCOPED_TRACE(testing::Message() << c.name << (prediction ? ", prediction on" : ""));
             PoseHistory::Snapshot before;
-            ASSERT_TRUE(tracker_->poseHistory.Read(&before));
-            const double headsetFrameTime = tracker_->lastHeadsetFrameTime.load();
+            ASSERT_TRUE(tracker_->headset.history.Read(&before));
+            const double headsetFrameTime = tracker_->headset.newestFrameTime.load();
             tracker_->lastFrameTime.store(1.0);
 
             EXPECT_EQ(Deliver(Frame({c.body})), "");
 
             ExpectPose(tracker_->ReadPose(), {-1, 2, -3}, {-0.0f, 0, -0.0f, 1});
             PoseHistory::Snapshot after;
-            ASSERT_TRUE(tracker_->poseHistory.Read(&after));
+            ASSERT_TRUE(tracker_->headset.history.Read(&after));
             EXPECT_EQ(after.count, before.count);
-            EXPECT_EQ(tracker_->lastHeadsetFrameTime.load(), headsetFrameTime);
+            EXPECT_EQ(tracker_->headset.newestFrameTime.load(), headsetFrameTime);
             EXPECT_GT(tracker_->lastFrameTime.load(), 1.0);
         }
     }
@@ -299,9 +299,9 @@ TEST_F(FrameIntakeTest, AFrameCapturedBeforeTheNewestIsLeftOut) {
         for (int attempt = 0; attempt < 20 && !offeredInTime; ++attempt) {
             scripted::SetLatency(0.0);
             Deliver(Frame({{7, 1, 2, 3, 0, 0, 0, 1}}));
-            const double newestCapture = tracker_->lastHeadsetFrameTime.load();
+            const double newestCapture = tracker_->headset.newestFrameTime.load();
             PoseHistory::Snapshot before;
-            ASSERT_TRUE(tracker_->poseHistory.Read(&before));
+            ASSERT_TRUE(tracker_->headset.history.Read(&before));
 
             scripted::SetLatency(0.050);
             const auto output = Deliver(Frame({{7, 4, 5, 6, 0, 1, 0, 0}}));
@@ -311,9 +311,9 @@ TEST_F(FrameIntakeTest, AFrameCapturedBeforeTheNewestIsLeftOut) {
             offeredInTime = true;
             EXPECT_EQ(output, "");
             ExpectPose(tracker_->ReadPose(), {-1, 2, -3}, {-0.0f, 0, -0.0f, 1});
-            EXPECT_EQ(tracker_->lastHeadsetFrameTime.load(), newestCapture);
+            EXPECT_EQ(tracker_->headset.newestFrameTime.load(), newestCapture);
             PoseHistory::Snapshot after;
-            ASSERT_TRUE(tracker_->poseHistory.Read(&after));
+            ASSERT_TRUE(tracker_->headset.history.Read(&after));
             EXPECT_EQ(after.count, before.count);
         }
         ASSERT_TRUE(offeredInTime) << "no two frames arrived within 50 ms of each other";
@@ -335,7 +335,7 @@ TEST_F(FrameIntakeTest, AFrameAfterTheCaptureClockSteppedBackIsTaken) {
     for (int attempt = 0; attempt < 20 && !offeredInTime; ++attempt) {
         scripted::SetLatency(0.0);
         Deliver(Frame({{7, 1, 2, 3, 0, 0, 0, 1}}));
-        const double newestCapture = tracker_->lastHeadsetFrameTime.load();
+        const double newestCapture = tracker_->headset.newestFrameTime.load();
 
         scripted::SetLatency(1.0);
         const auto output = Deliver(Frame({{7, 4, 5, 6, 0, 1, 0, 0}}));
@@ -350,7 +350,7 @@ TEST_F(FrameIntakeTest, AFrameAfterTheCaptureClockSteppedBackIsTaken) {
 
     EXPECT_EQ(Deliver(Frame({{7, 7, 8, 9, 0, 0, 0, 1}})), "Setting HMD pos to -7, 8, -9\n");
     PoseHistory::Snapshot history;
-    ASSERT_TRUE(tracker_->poseHistory.Read(&history));
+    ASSERT_TRUE(tracker_->headset.history.Read(&history));
     ASSERT_GE(history.count, 2u);
     const PoseSample& newest = history.samples[history.count - 1];
     EXPECT_EQ(newest.position.x, -7.0f);

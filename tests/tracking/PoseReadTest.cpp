@@ -40,7 +40,7 @@ TEST(PoseReadTest, AnOvertakenReadIsTakenAgainAndGivesTheNewestPose) {
         MocapTracker tracker;
         StorePose(tracker, 1);
         Overtaking overtaking{&tracker, overtakes};
-        tracker.poseStore.SetReadPause(&Overtaking::Pause, &overtaking);
+        tracker.headset.poses.SetReadPause(&Overtaking::Pause, &overtaking);
         const HmdPose pose = tracker.ReadPose();
         ASSERT_EQ(overtaking.pauses, overtakes + 1);
         const auto newest = static_cast<float>(overtakes + 1);
@@ -58,7 +58,7 @@ TEST(PoseReadTest, AReadOvertakenEveryTimeEndsWithoutAPose) {
     MocapTracker tracker;
     StorePose(tracker, 1);
     Overtaking overtaking{&tracker, std::numeric_limits<int>::max()};
-    tracker.poseStore.SetReadPause(&Overtaking::Pause, &overtaking);
+    tracker.headset.poses.SetReadPause(&Overtaking::Pause, &overtaking);
     EXPECT_FALSE(tracker.ReadPose().valid);
     EXPECT_GE(overtaking.pauses, SequenceLatch::kReadAttempts);
 }
@@ -66,7 +66,7 @@ TEST(PoseReadTest, AReadOvertakenEveryTimeEndsWithoutAPose) {
 TEST(PoseReadTest, BeforeTheFirstFrameThereIsNoPoseAtOnce) {
     MocapTracker tracker;
     Overtaking overtaking{&tracker, 0};
-    tracker.poseStore.SetReadPause(&Overtaking::Pause, &overtaking);
+    tracker.headset.poses.SetReadPause(&Overtaking::Pause, &overtaking);
     EXPECT_FALSE(tracker.ReadPose().valid);
     EXPECT_EQ(overtaking.pauses, 1) << "a whole read without a pose is not taken again";
 }

@@ -39,12 +39,12 @@ TEST_F(StartupTest, ReadsEverySettingAndConnectsWithTheFixedFields) {
     const auto output = CapturedOutput([&] { tracker_->Initialise(); });
 
     EXPECT_TRUE(tracker_->initialised.load());
-    EXPECT_EQ(tracker_->hmdRigidBodyId, 7);
+    EXPECT_EQ(tracker_->headset.id, 7);
     EXPECT_FLOAT_EQ(tracker_->ipd, 63.5f);
     EXPECT_TRUE(tracker_->overrideRight);
-    EXPECT_EQ(tracker_->rightControllerRigidBodyId, 11);
+    EXPECT_EQ(tracker_->rightHand.id, 11);
     EXPECT_FALSE(tracker_->overrideLeft);
-    EXPECT_EQ(tracker_->leftControllerRigidBodyId, 12);
+    EXPECT_EQ(tracker_->leftHand.id, 12);
     EXPECT_EQ(tracker_->connectParams.connectionType, 0);
     EXPECT_NE(tracker_->client.load(), nullptr);
     EXPECT_TRUE(tracker_->watchdogThread.joinable());

@@ -63,7 +63,7 @@ TEST(TrackerStress, PoseReadsStayWholeWhileConnectionsComeAndGo) {
     testing::internal::CaptureStdout();
     {
         MocapTracker tracker;
-        tracker.hmdRigidBodyId = kHeadsetId;
+        tracker.headset.id = kHeadsetId;
         tracker.connectParams.connectionType = 1;  // unicast: the reset commands run each time
 
         std::atomic<bool> done{false};

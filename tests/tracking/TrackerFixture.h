@@ -67,7 +67,7 @@ protected:
 
     // A tracker with the settings a start-up would leave, without starting anything.
     void Configure(int32_t connectionType) {
-        tracker_->hmdRigidBodyId = 7;
+        tracker_->headset.id = 7;
         tracker_->connectParams.connectionType = connectionType;
     }
 
